@@ -1,0 +1,65 @@
+// The capture library's exported interface: the host program's whole view of
+// it. Frames reach the host as bottom-up BGR24 buffers (rows padded to 4
+// bytes, the first row in memory shown at the bottom) and run, in place,
+// through a stack of up to ten filters derived from COrvexFilter.
+#pragma once
+
+#include <atomic>
+
+#define ORVEX_API __attribute__((visibility("default")))
+
+class ORVEX_API COrvexFilter {
+public:
+    COrvexFilter() = default;
+    COrvexFilter(const COrvexFilter& other) : enabled(other.enabled.load()) {}
+    COrvexFilter& operator=(const COrvexFilter& other)
+    {
+        enabled.store(other.enabled.load());
+        return *this;
+    }
+    virtual ~COrvexFilter();
+
+    int IsEnabled() const { return enabled.load(std::memory_order_relaxed); }
+    // May be called from any thread; takes effect from the next frame.
+    void SetEnable(int enable) { enabled.store(enable, std::memory_order_relaxed); }
+
+protected:
+    // Non-zero: the frame dispatch calls Transform.
+    std::atomic<int> enabled{1};
+
+    // One frame, changed in place; runs on the streaming thread.
+    virtual void Transform(unsigned char* frame);
+    // Capture starts: no frame arrives before every filter's start returned.
+    virtual void FilterStart();
+    // Capture stopped. May come without a start, or twice in a row.
+    virtual void FilterStop();
+
+    // The frame geometry, 0 until a device accepted a frame size.
+    static int imageWidth;
+    static int imageHeight;
+    static int imageChannels;
+    static int imageBitDepth;
+    static int imageByteDepth;
+    static int imageAlign;
+    static int imagePixelCount;
+    static int imagePixelSize;
+    static int imageWidthStep;  // 3 * width rounded up to a multiple of 4
+    static int imageSize;       // 3 * width * height, not imageWidthStep * height
+
+    friend struct OrvexFilterAccess;
+};
+
+extern "C" {
+
+// Pushes a filter (which may be null) on top of the stack. Returns the new
+// count, or the error box's result when capture runs or the stack is full.
+ORVEX_API int orvexPushFilter(COrvexFilter* filter);
+// Removes the last pushed filter without stopping or destroying it.
+ORVEX_API void orvexPopFilter();
+ORVEX_API int orvexGetFilterCount();
+
+// The library's error box: a printf-style message captioned "Orvex - ERROR".
+// Returns the box's result (1 when confirmed).
+ORVEX_API int orvexReportError(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+}  // extern "C"

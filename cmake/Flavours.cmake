@@ -1,0 +1,13 @@
+# Sanitizer flavours, one option each. They cannot be combined.
+if(ORVEX_ASAN AND ORVEX_TSAN)
+  message(FATAL_ERROR "ORVEX_ASAN and ORVEX_TSAN exclude each other")
+endif()
+if(ORVEX_ASAN)
+  set(_san -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+elseif(ORVEX_TSAN)
+  set(_san -fsanitize=thread -fno-omit-frame-pointer)
+endif()
+if(_san)
+  add_compile_options(${_san})
+  add_link_options(${_san})
+endif()

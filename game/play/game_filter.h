@@ -1,0 +1,198 @@
+// The game: one frame filter whose Transform runs the whole game on every
+// camera frame, on the streaming thread.
+//
+// Game states (gameState) and what leaves them:
+//
+//   8 attract ──silhouette seen long enough──▶ 2 start screen
+//   2 start screen ──its button──▶ 3 level choice        (no shape ──▶ 8)
+//   3 level choice ──"Choose"──▶ 7 play                   (no shape ──▶ 8)
+//   7 play ──energy below 1──▶ 0 shrink-out               (no shape ──▶ 8)
+//   0 shrink-out ──animation finished──▶ 5 bonus tally
+//   5 bonus tally ──after 200 frames──▶ 4 name entry, or 8
+//   4 name entry ──its end──▶ 8
+//
+// The frame loop evaluates the state blocks in a fixed order (name entry,
+// shrink-out, tally, attract trigger, start screen, level choice, attract,
+// play without and with a shape); a state entered by an earlier block runs
+// in the same frame.
+#pragma once
+
+#include <atomic>
+#include <opencv2/core.hpp>
+#include <vector>
+
+#include "ipp/ipp.h"
+#include "orvex.h"
+
+class CMotionButton;
+
+enum GameState : int {
+    kShrinkOut = 0,
+    kStartScreen = 2,
+    kLevelChoice = 3,
+    kNameEntry = 4,
+    kBonusTally = 5,
+    kPlay = 7,
+    kAttract = 8,
+};
+
+struct Sprite {
+    int type = 0;
+    int x = 0;
+    int y = 0;
+    int speed = 0;
+};
+
+struct HighScoreEntry {
+    int score = 0;
+    char name[12] = {};  // at most 11 characters and the terminator
+};
+
+// One frame's contours; cleared at the end of every frame.
+struct ContourStorage {
+    std::vector<std::vector<cv::Point>> contours;  // outer contours of the mask
+    std::vector<std::vector<cv::Point>> joined;    // outer contour of the joined shapes
+    void Release()
+    {
+        contours.clear();
+        joined.clear();
+    }
+    bool Empty() const { return contours.empty() && joined.empty(); }
+};
+
+// The chosen contour of a frame: an index into one of the storage's lists.
+struct Shape {
+    const std::vector<std::vector<cv::Point>>* list = nullptr;
+    int index = -1;
+    explicit operator bool() const { return list != nullptr && index >= 0; }
+};
+
+class CGameFilter : public COrvexFilter {
+public:
+    static constexpr int kLevelCount = 19;
+    static constexpr int kSpriteTypes = 11;
+    static constexpr int kMinShapeArea = 2000;  // a bounding box must exceed it
+
+    CGameFilter();
+    ~CGameFilter() override;
+
+    // Called only by the capture library (and by tests standing in for it).
+    void Transform(unsigned char* frame) override;
+    void FilterStart() override;
+    void FilterStop() override;
+
+    // Safe from any thread: the next extraction takes its frame as background.
+    void RequestBackgroundCapture() { backgroundRequested.store(1, std::memory_order_release); }
+
+    void ReadSetupParams();
+
+    // ---- members, in the game's order ------------------------------------
+    int levelIndex = 0;
+    CMotionButton* buttons = nullptr;
+    // Settings and display switches: written by the setup dialog on the
+    // window thread while frames flow, read whole by the frame loop.
+    std::atomic<int> buttonThresh{0};
+    std::atomic<float> buttonSensitivity{0.0f};
+    std::atomic<int> autoReset{0};
+    std::atomic<int> resetTime{0};
+    std::atomic<int> multipleShapes{0};
+    std::atomic<int> flip{0};
+    std::atomic<int> cleanSize{0};
+    std::atomic<int> yThresh{0}, uThresh{0}, vThresh{0};
+    std::atomic<int> showMask{0};
+    std::atomic<int> dilateIterations{0};
+    std::atomic<int> showPlain{0};
+    std::atomic<int> erode{0}, dilate{0};
+
+    cv::Mat frameImage;  // header over the current frame
+    cv::Mat maskImage;   // header over maskPlane
+    cv::Mat canvasImage, shrinkImage, silhouetteImage, overlapImage, hudImage;
+    cv::Mat spriteLayer;  // (W + 120) x H
+    cv::Mat spriteImages[kSpriteTypes];
+    cv::Mat titleImage, gameOverImage;
+    cv::Mat shapesImage;
+    cv::Mat levelImages[kLevelCount];
+    cv::Mat levelPreview;  // 120 x 80
+    ContourStorage contourStorage;
+
+    Ipp8u* yuvPlanes[3] = {};
+    Ipp8u* backgroundPlanes[3] = {};
+    int pyramidStep = 0, planeStep = 0;
+    Ipp8u* maskPlane = nullptr;
+    Ipp8u* pyramidBuffer = nullptr;
+    int maskPlaneStep = 0;
+    std::atomic<int> backgroundRequested{0};
+    unsigned char absDiffTable[256][256];
+
+    int energy = 0, score = 0;
+    Sprite sprites[5];
+    int activeSpriteCount = 0;
+    int gameState = kAttract;
+    int spriteValues[kSpriteTypes] = {};
+    int civiliansKilled = 0, oilFieldsRobbed = 0, housesDestroyed = 0, dollarBundlesRobbed = 0;
+    unsigned char paintSilhouette = 0;
+    std::vector<unsigned char> targetPixels, silhouettePixels;  // W * H * 3 bytes
+    std::vector<unsigned char> targetSpans, silhouetteSpans;    // H * 300 bytes
+    HighScoreEntry highScores[5];
+
+    // The current frame's extraction result: the chosen contour and its
+    // bounding box, (0, 0, 1, 1) when there is none.
+    Shape shape;
+    cv::Rect shapeBox{0, 0, 1, 1};
+
+    // Class-wide counters of the attract loop.
+    static int idleFrames;    // starts at 100
+    static int attractCycle;  // 0..199: title up to 100, then the high scores
+
+    // ---- silhouette extraction --------------------------------------------
+    void SmoothFrame();
+    // Returns false when a display switch finished the frame (no game).
+    bool ExtractSilhouette();
+    Shape SelectLargestShape(const std::vector<std::vector<cv::Point>>& contours, cv::Rect& box,
+                             cv::Mat& target);
+    void JoinShapes(const std::vector<std::vector<cv::Point>>& contours, cv::Rect& box,
+                    cv::Mat& target);
+
+    // ---- operations of the screens, play and sound ------------------------
+    void ReadHighScores();
+    void DrawHighScoreList();
+    void NameEntryScreen();
+    void ResetGame();
+    void BonusTallyScreen();
+    void StartScreen();
+    void LevelChoiceScreen();
+    void AutoResetCheck(unsigned char* frame);
+    void LoadPictures();
+    void PlayStep();
+    void TextureSilhouette(cv::Rect box);
+    void DrawScoreLines();
+    void ShrinkOut();
+    void PrepareMotionButtons();
+    void ReleaseMotionButtons();
+    // Starts the sound device and loads the nine clips; false when it failed.
+    bool StartSound();
+    void PlayClip(int clip, int flags, int volume);
+
+private:
+    int Width() const { return imageWidth; }
+    int Height() const { return imageHeight; }
+
+    void AllocateBuffers();
+    void ReleaseBuffers();
+
+    // The state blocks of the frame loop, in their order.
+    void NameEntryBlock();
+    void ShrinkOutBlock();
+    void BonusTallyBlock();
+    void AttractTriggerBlock();
+    void StartScreenBlock();
+    void LevelChoiceBlock();
+    void AttractBlock();
+    void PlayWithoutShapeBlock();
+    void PlayBlock();
+
+    void ClearFrame() { frameImage.setTo(cv::Scalar::all(0)); }
+    void DrawOutline();
+    void ShowTitle();
+    void MirrorFrame();
+};

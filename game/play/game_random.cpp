@@ -1,0 +1,7 @@
+#include "game_random.h"
+
+GameRandom& GameRng()
+{
+    static GameRandom generator;
+    return generator;
+}

@@ -1,0 +1,27 @@
+// Colour conversions.
+#include "ipp.h"
+#include "ipp_checks.h"
+#include "yuv_fixed_point.h"
+
+IppStatus ippiRGBToYUV_8u_C3P3R(const Ipp8u* pSrc, int srcStep, Ipp8u* pDst[3], int dstStep,
+                                IppiSize roi)
+{
+    if (pSrc == nullptr || pDst == nullptr || !pDst[0] || !pDst[1] || !pDst[2])
+        return ippStsNullPtrErr;
+    if (IppStatus s = ipp_checks::Region(roi, srcStep, 3, dstStep, 1); s != ippStsNoErr)
+        return s;
+    using namespace yuv_fixed_point;
+    for (int r = 0; r < roi.height; ++r) {
+        const Ipp8u* src = pSrc + static_cast<std::ptrdiff_t>(r) * srcStep;
+        Ipp8u* y = pDst[0] + static_cast<std::ptrdiff_t>(r) * dstStep;
+        Ipp8u* u = pDst[1] + static_cast<std::ptrdiff_t>(r) * dstStep;
+        Ipp8u* v = pDst[2] + static_cast<std::ptrdiff_t>(r) * dstStep;
+        for (int x = 0; x < roi.width; ++x) {
+            int c0 = src[3 * x], c1 = src[3 * x + 1], c2 = src[3 * x + 2];
+            y[x] = static_cast<Ipp8u>(Luma(c0, c1, c2));
+            u[x] = static_cast<Ipp8u>(ChromaU(c0, c1, c2));
+            v[x] = ChromaV(c0, c1, c2);
+        }
+    }
+    return ippStsNoErr;
+}
