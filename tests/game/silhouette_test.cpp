@@ -4,6 +4,7 @@
 
 #include "game_fixture.h"
 #include "ipp/yuv_fixed_point.h"
+#include "vision/segmentation_pass.h"
 
 namespace {
 
@@ -237,4 +238,42 @@ TEST(SilhouetteOddSize, WorksOnPaddedRows)
         for (int b = 175 * 3; b < person.Step(); ++b)
             ASSERT_EQ(person.Bytes()[r * person.Step() + b], 0xEE);
     game->FilterStop();
+}
+
+// The fused pass (vectorised where the processor allows, one pixel at a time
+// for a row's tail) against the plain conversion and the table mask, on
+// random pictures of many widths and with thresholds at and beyond the ends.
+TEST(SegmentationPass, FusedEqualsConversionThenMaskForAnyWidthAndThreshold)
+{
+    cv::RNG rng(7);
+    unsigned char table[256][256];
+    for (int a = 0; a < 256; ++a)
+        for (int b = 0; b < 256; ++b)
+            table[a][b] = static_cast<unsigned char>(std::abs(a - b));
+    const SegmentationThresholds thresholds[] = {
+        {50, 10, 10}, {0, 0, 0}, {1, 255, 256}, {-5, 300, 3}, {256, -1, 255}, {255, 254, 253}};
+    for (int width : {1, 7, 31, 32, 33, 63, 64, 65, 100, 175}) {
+        const int height = 5, frameStep = (3 * width + 3) & ~3, step = width + 13;
+        std::vector<std::uint8_t> frame(frameStep * height);
+        rng.fill(frame, cv::RNG::UNIFORM, 0, 256);
+        std::vector<std::uint8_t> bg(3 * step * height);
+        rng.fill(bg, cv::RNG::UNIFORM, 0, 256);
+        for (const SegmentationThresholds& t : thresholds) {
+            SCOPED_TRACE(testing::Message() << width << " " << t.y << " " << t.u << " " << t.v);
+            std::vector<std::uint8_t> fused(4 * step * height, 0), plain(fused);
+            auto planesOf = [&](std::vector<std::uint8_t>& out) {
+                const std::ptrdiff_t n = step * height;
+                return SegmentationPlanes{{out.data(), out.data() + n, out.data() + 2 * n},
+                                          {bg.data(), bg.data() + n, bg.data() + 2 * n},
+                                          out.data() + 3 * n,
+                                          step};
+            };
+            const SegmentationPlanes f = planesOf(fused), p = planesOf(plain);
+            ConvertAndSegment(frame.data(), frameStep, width, height, f, t);
+            ippiRGBToYUV_8u_C3P3R(frame.data(), frameStep, const_cast<Ipp8u**>(p.yuv), step,
+                                  {width, height});
+            SegmentPlanes(width, height, p, t, table);
+            ASSERT_EQ(fused, plain);
+        }
+    }
 }
