@@ -119,6 +119,23 @@ TEST_F(Silhouette, TwoPeopleApartWithAndWithoutMultipleShapes)
     EXPECT_EQ(game->shapeBox, cv::Rect(40, 20, 250, 200));
 }
 
+// More large shapes than a fixed table of 19 would hold: every one is filled
+// and joined, so the shape spans them all.
+TEST_F(Silhouette, JoinsMoreShapesThanNineteen)
+{
+    CaptureEmptyRoom();
+    game->multipleShapes = 1;
+    TestFrame crowd = Room();
+    for (int row = 0; row < 4; ++row)
+        for (int col = 0; col < 6; ++col)
+            crowd.Fill({10 + col * 56, 10 + row * 66, 46, 46}, kPlayer);  // 2116 pixels each
+    Run(crowd);
+    EXPECT_EQ(game->shapeBox, cv::Rect(10, 10, 5 * 56 + 46, 3 * 66 + 46));
+    for (int row = 0; row < 4; ++row)
+        for (int col = 0; col < 6; ++col)
+            EXPECT_EQ(game->silhouetteImage.at<cv::Vec3b>(33 + row * 66, 33 + col * 56)[1], 255);
+}
+
 TEST_F(Silhouette, DisplaySwitches)
 {
     CaptureEmptyRoom();
