@@ -3,8 +3,8 @@
 # is not part of its interface (the orvex* functions and COrvexFilter).
 set -eu
 lib=$1
-# The linker's own section markers are not ours.
-symbols=$(nm -D --defined-only "$lib" | awk '{print $3}' | grep -vE '^(__bss_start|_edata|_end|_init|_fini)$' | c++filt)
+# The linker's section markers and the sanitizer's ODR markers are not ours.
+symbols=$(nm -D --defined-only "$lib" | awk '{print $3}' | grep -vE '^(__bss_start|_edata|_end|_init|_fini|__odr_asan\..*)$' | c++filt)
 [ -n "$symbols" ] || { echo "no symbols exported"; exit 1; }
 unexpected=$(echo "$symbols" | grep -vE '^(orvex[A-Z][A-Za-z]*|COrvexFilter::.*|(vtable|typeinfo|typeinfo name) for COrvexFilter)$' || true)
 if [ -n "$unexpected" ]; then
