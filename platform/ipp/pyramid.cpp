@@ -13,8 +13,8 @@
 
 namespace {
 
-// OpenCV works in place of any scratch; the size stays positive so that a
-// caller allocating it gets a real pointer to pass back.
+// OpenCV keeps its own working rows, so the scratch goes unused; its size
+// stays positive so that a caller allocating it gets a real pointer to pass.
 constexpr int kScratchBytes = 64;
 
 IppStatus ScratchSize(int roiWidth, IppDataType dataType, int channels, int* pBufSize) {
