@@ -26,6 +26,7 @@ enum IppStatus : int {
     ippStsMemAllocErr = -9,
     ippStsScaleRangeErr = -13,
     ippStsResizeFactorErr = -23,
+    ippStsMirrorFlipErr = -21,
 };
 
 enum IppiAxis : int { ippAxsHorizontal = 0, ippAxsVertical = 1, ippAxsBoth = 2 };

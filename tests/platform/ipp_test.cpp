@@ -605,6 +605,14 @@ TEST(IppMirror, FlipsAboutEachAxis) {
                                             c.upDown ? size.height - 1 - r : r, ch));
             ExpectPaddingKept(before, img);
         }
+    // An axis that is none of the three is refused and changes nothing.
+    const Plane<Ipp8u> before({7, 3}, 3, 5, 81);
+    Plane<Ipp8u> img = before;
+    EXPECT_EQ(ippiMirror_8u_C3IR(img.Data(), img.Step(), {7, 3}, static_cast<IppiAxis>(5)),
+              ippStsMirrorFlipErr);
+    for (int r = 0; r < 3; ++r)
+        for (int x = 0; x < 7; ++x)
+            ASSERT_EQ(img.At(x, r, 0), before.At(x, r, 0));
 }
 
 // ---------------------------------------------------------------------------
