@@ -7,6 +7,7 @@
 
 int CGameFilter::idleFrames = 100;
 int CGameFilter::attractCycle = 0;
+ScreenState CGameFilter::screens;
 
 namespace {
 
@@ -96,11 +97,11 @@ void CGameFilter::AllocateBuffers()
                        &shrinkImage, &levelPreview, &shapesImage})
         m->setTo(cv::Scalar::all(0));
 
-    const std::size_t spanBytes = static_cast<std::size_t>(h) * 300;
+    const std::size_t spans = static_cast<std::size_t>(h) * 25;
     const std::size_t pixelBytes = static_cast<std::size_t>(w) * h * 3;
-    targetSpans.assign(spanBytes, 0);
+    targetSpans.assign(spans, Span{});
     targetPixels.assign(pixelBytes, 0);
-    silhouetteSpans.assign(spanBytes, 0);
+    silhouetteSpans.assign(spans, Span{});
     silhouettePixels.assign(pixelBytes, 0);
 }
 
@@ -130,8 +131,8 @@ void CGameFilter::ReleaseBuffers()
     // swap, not clear: the memory goes back, not just the contents
     std::vector<unsigned char>().swap(targetPixels);
     std::vector<unsigned char>().swap(silhouettePixels);
-    std::vector<unsigned char>().swap(targetSpans);
-    std::vector<unsigned char>().swap(silhouetteSpans);
+    std::vector<Span>().swap(targetSpans);
+    std::vector<Span>().swap(silhouetteSpans);
 }
 
 void CGameFilter::Transform(unsigned char* frame)
@@ -141,6 +142,7 @@ void CGameFilter::Transform(unsigned char* frame)
     if (maskPlane == nullptr)
         return;
     frameImage = cv::Mat(Height(), Width(), CV_8UC3, frame, imageWidthStep);
+    currentFrame = frame;
     SmoothFrame();
     PrepareMotionButtons();
     if (autoReset == 1)

@@ -18,6 +18,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <opencv2/core.hpp>
 #include <vector>
 
@@ -41,6 +42,24 @@ struct Sprite {
     int x = 0;
     int y = 0;
     int speed = 0;
+};
+
+// One horizontal run of a silhouette or picture, in rows of its box.
+struct Span {
+    int start;
+    int row;
+    int length;
+};
+
+// The screens' class-wide state.
+struct ScreenState {
+    bool startNeedsReset = true;
+    bool levelChoiceStarted = false;
+    int tallyFrames = 0;
+    bool nameEntryStarted = false;
+    char typedName[10] = {};  // positions 0..8 are written, 9 stays 0
+    int letterIndex = 0;      // in "A..Z_"
+    int namePos = 0;          // 0..8
 };
 
 struct HighScoreEntry {
@@ -105,6 +124,7 @@ public:
     std::atomic<int> erode{0}, dilate{0};
 
     cv::Mat frameImage;  // header over the current frame
+    unsigned char* currentFrame = nullptr;  // what the motion buttons read
     cv::Mat maskImage;   // header over maskPlane
     cv::Mat canvasImage, shrinkImage, silhouetteImage, overlapImage, hudImage;
     cv::Mat spriteLayer;  // (W + 120) x H
@@ -132,7 +152,7 @@ public:
     int civiliansKilled = 0, oilFieldsRobbed = 0, housesDestroyed = 0, dollarBundlesRobbed = 0;
     unsigned char paintSilhouette = 0;
     std::vector<unsigned char> targetPixels, silhouettePixels;  // W * H * 3 bytes
-    std::vector<unsigned char> targetSpans, silhouetteSpans;    // H * 300 bytes
+    std::vector<Span> targetSpans, silhouetteSpans;             // room for 25 * H runs
     HighScoreEntry highScores[5];
 
     // The current frame's extraction result: the chosen contour and its
@@ -143,6 +163,11 @@ public:
     // Class-wide counters of the attract loop.
     static int idleFrames;    // starts at 100
     static int attractCycle;  // 0..199: title up to 100, then the high scores
+    static std::uint32_t lastMotionTick;  // tick of the last motion the reset saw
+    static constexpr int kAutoResetSlot = 10;
+    static ScreenState screens;
+    static cv::Rect shrinkRect;  // (0, 0, W, H) at the start of each shrink-out
+    static const char* const kLevelNames[kLevelCount];
 
     // ---- silhouette extraction --------------------------------------------
     void SmoothFrame();
@@ -161,7 +186,7 @@ public:
     void BonusTallyScreen();
     void StartScreen();
     void LevelChoiceScreen();
-    void AutoResetCheck(unsigned char* frame);
+    int AutoResetCheck(unsigned char* frame);
     void LoadPictures();
     void PlayStep();
     void TextureSilhouette(cv::Rect box);
@@ -171,11 +196,27 @@ public:
     void ReleaseMotionButtons();
     // Starts the sound device and loads the nine clips; false when it failed.
     bool StartSound();
+    // Span helpers of TextureSilhouette; ExtractSpans returns the bytes packed.
+    int ExtractSpans(const cv::Mat& colour, const cv::Mat& mask, std::vector<unsigned char>& pixels,
+                     std::vector<Span>& spans, int& spanCount);
+    void StretchSpans(int targetCount, int silhouetteCount, cv::Rect box);
+    void PasteSpans(const std::vector<unsigned char>& pixels, int spanCount, cv::Mat& destination,
+                    int bytes, int columnOffset, int rowOffset);
+    int Bonus() const;
+    bool QualifiesForHighScores(int finalScore) const;
+    void EnterHighScore(int finalScore, const char* name);
     void PlayClip(int clip, int flags, int volume);
 
 private:
     int Width() const { return imageWidth; }
     int Height() const { return imageHeight; }
+
+    int GreyButton(cv::Rect r, float sensitivity, const char* label, cv::Point at, float fontScale,
+                   int thickness, int fadeFrames, int slot);
+    void ShowLevelPreview();
+    void SpawnWave();
+    int MoveDrawAndHit();  // returns how many sprites are still on their way
+    void Hit(Sprite& sprite);
 
     void AllocateBuffers();
     void ReleaseBuffers();
