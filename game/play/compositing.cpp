@@ -1,7 +1,9 @@
 // The play picture: the player's silhouette painted with the target picture,
 // stretched row by row to the body's outline; the score lines; and the
 // game-over shrink-out.
+#include <array>
 #include <cstdio>
+#include <string>
 #include <opencv2/imgproc.hpp>
 
 #include "game_filter.h"
@@ -115,11 +117,17 @@ void CGameFilter::TextureSilhouette(cv::Rect box)
     canvasImage.copyTo(frameImage);
 }
 
-void CGameFilter::DrawScoreLines()
+std::array<std::string, 2> CGameFilter::ScoreLines() const
 {
     char scoreText[32], energyText[32];
     std::snprintf(scoreText, sizeof scoreText, "SCORE %6d", score);
     std::snprintf(energyText, sizeof energyText, "ENERGY %5d", energy);
+    return {scoreText, energyText};
+}
+
+void CGameFilter::DrawScoreLines()
+{
+    const auto [scoreText, energyText] = ScoreLines();
     const int font = cv::FONT_HERSHEY_SIMPLEX;
     const int w = Width();
     hudImage.setTo(cv::Scalar::all(0));

@@ -108,6 +108,7 @@ void CGameFilter::AllocateBuffers()
 void CGameFilter::FilterStop()
 {
     ReleaseBuffers();
+    ReleasePictures();
     ReleaseMotionButtons();
     contourStorage.Release();
     shape = {};
@@ -121,18 +122,23 @@ void CGameFilter::ReleaseBuffers()
         *plane = nullptr;
     }
     for (cv::Mat* m : {&canvasImage, &shrinkImage, &silhouetteImage, &overlapImage, &hudImage,
-                       &spriteLayer, &titleImage, &gameOverImage, &shapesImage, &levelPreview,
-                       &maskImage, &frameImage})
+                       &spriteLayer, &shapesImage, &levelPreview, &maskImage, &frameImage})
         m->release();
-    for (cv::Mat& m : spriteImages)
-        m.release();
-    for (cv::Mat& m : levelImages)
-        m.release();
     // swap, not clear: the memory goes back, not just the contents
     std::vector<unsigned char>().swap(targetPixels);
     std::vector<unsigned char>().swap(silhouettePixels);
     std::vector<Span>().swap(targetSpans);
     std::vector<Span>().swap(silhouetteSpans);
+}
+
+void CGameFilter::ReleasePictures()
+{
+    titleImage.release();
+    gameOverImage.release();
+    for (cv::Mat& m : spriteImages)
+        m.release();
+    for (cv::Mat& m : levelImages)
+        m.release();
 }
 
 void CGameFilter::Transform(unsigned char* frame)

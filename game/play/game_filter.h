@@ -17,9 +17,11 @@
 // in the same frame.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <opencv2/core.hpp>
+#include <string>
 #include <vector>
 
 #include "ipp/ipp.h"
@@ -203,6 +205,8 @@ public:
     void PasteSpans(const std::vector<unsigned char>& pixels, int spanCount, cv::Mat& destination,
                     int bytes, int columnOffset, int rowOffset);
     int Bonus() const;
+    std::array<std::string, 6> TallyLines() const;  // as the tally shows them
+    std::array<std::string, 2> ScoreLines() const;  // score, energy
     bool QualifiesForHighScores(int finalScore) const;
     void EnterHighScore(int finalScore, const char* name);
     void PlayClip(int clip, int flags, int volume);
@@ -219,7 +223,8 @@ private:
     void Hit(Sprite& sprite);
 
     void AllocateBuffers();
-    void ReleaseBuffers();
+    void ReleaseBuffers();  // planes, work images and span buffers
+    void ReleasePictures();
 
     // The state blocks of the frame loop, in their order.
     void NameEntryBlock();
