@@ -21,6 +21,7 @@ const cv::Size kBlankBackdrop{1024, 768};
 void CGameFilter::ResetGame()
 {
     gameOverImage = LoadPicture("gameover.png", false);
+    ++pictureLoads;
     activeSpriteCount = 0;
     score = 0;
     energy = 100;
@@ -61,22 +62,37 @@ void CGameFilter::BonusTallyScreen()
 {
     // Drawn into the picture itself, in its own pixels; the same lines drawn
     // again change nothing.
-    if (gameOverImage.empty())
+    if (gameOverImage.empty()) {
         gameOverImage = cv::Mat(kBlankBackdrop, CV_8UC3, cv::Scalar::all(0));
+        ++pictureLoads;
+    }
     const int font = cv::FONT_HERSHEY_SIMPLEX;
     const cv::Scalar white = cv::Scalar::all(255);
     const std::array<std::string, 6> lines = TallyLines();
-    int b = 0;
-    const int h = cv::getTextSize(lines[0], font, 0.5, 1, &b).height;
-    const int rows[6] = {100, b + 2 * h + 100, b + 4 * h + 100, b + 6 * h + 100, b + 10 * h + 100,
-                         b + 15 * h + 100};
-    for (int i = 0; i < 5; ++i)
-        cv::putText(gameOverImage, lines[i], {0, rows[i]}, font, 0.5, white, 1, cv::LINE_8);
-    cv::putText(gameOverImage, lines[5], {0, rows[5]}, font, 1.0, white, 2, cv::LINE_8);
-
-    // Loaded top row first: flipped, it stands upright on the bottom-up display.
-    cv::resize(gameOverImage, frameImage, frameImage.size(), 0, 0, cv::INTER_LINEAR);
-    cv::flip(frameImage, frameImage, 0);
+    // The same lines drawn again change nothing: the picture is drawn,
+    // scaled and flipped only when they differ from the last ones drawn
+    // into this picture.
+    if (!tallyFrame.Holds(gameOverImage, pictureLoads, frameImage.size()) || lines != tallyDrawn) {
+        int b = 0;
+        const int h = cv::getTextSize(lines[0], font, 0.5, 1, &b).height;
+        const int rows[6] = {100,
+                             b + 2 * h + 100,
+                             b + 4 * h + 100,
+                             b + 6 * h + 100,
+                             b + 10 * h + 100,
+                             b + 15 * h + 100};
+        for (int i = 0; i < 5; ++i)
+            cv::putText(gameOverImage, lines[i], {0, rows[i]}, font, 0.5, white, 1, cv::LINE_8);
+        cv::putText(gameOverImage, lines[5], {0, rows[5]}, font, 1.0, white, 2, cv::LINE_8);
+        // Loaded top row first: flipped, it stands upright on the bottom-up
+        // display.
+        cv::Mat& shown = tallyFrame.picture;
+        cv::resize(gameOverImage, shown, frameImage.size(), 0, 0, cv::INTER_LINEAR);
+        cv::flip(shown, shown, 0);
+        tallyFrame.Remember(gameOverImage, pictureLoads);
+        tallyDrawn = lines;
+    }
+    tallyFrame.picture.copyTo(frameImage);
 
     if (++screens.tallyFrames < kTallyFrames)
         return;

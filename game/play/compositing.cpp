@@ -129,18 +129,27 @@ void CGameFilter::DrawScoreLines()
 {
     const auto [scoreText, energyText] = ScoreLines();
     const int font = cv::FONT_HERSHEY_SIMPLEX;
-    const int w = Width();
-    hudImage.setTo(cv::Scalar::all(0));
+    const int w = Width(), h = Height();
     int d1 = 0, d2 = 0;
     const cv::Size s1 = cv::getTextSize(scoreText, font, 1.0, 2, &d1);
-    cv::putText(hudImage, scoreText, {w - s1.width, s1.height + d1}, font, 1.0,
-                cv::Scalar::all(255), 2, cv::LINE_8);
     const cv::Size s2 = cv::getTextSize(energyText, font, 1.0, 2, &d2);
-    cv::putText(hudImage, energyText, {w - s2.width, d2 + 2 * s2.height}, font, 1.0,
+    // Only the first rows of the picture hold glyphs: the rest of it stays
+    // black and XOR with black changes nothing, so the work is confined to
+    // a strip deep enough for both lines and their descenders.
+    const int depth = std::min(h, d2 + 2 * s2.height + d2 + 4);
+    cv::Mat strip = hudImage(cv::Rect(0, 0, w, depth));
+    strip.setTo(cv::Scalar::all(0));
+    cv::putText(strip, scoreText, {w - s1.width, s1.height + d1}, font, 1.0, cv::Scalar::all(255),
+                2, cv::LINE_8);
+    cv::putText(strip, energyText, {w - s2.width, d2 + 2 * s2.height}, font, 1.0,
                 cv::Scalar::all(255), 2, cv::LINE_8);
-    cv::flip(hudImage, hudImage, -1);
-    // The glyphs invert the picture under them.
-    cv::bitwise_xor(hudImage, frameImage, frameImage);
+    // Half a turn puts the strip at the bottom of the buffer, mirrored; the
+    // glyphs invert the picture under them. (On a frame too low for two
+    // separate strips the turned copy gets a picture of its own.)
+    cv::Mat turned = 2 * depth <= h ? hudImage(cv::Rect(0, h - depth, w, depth)) : cv::Mat();
+    cv::flip(strip, turned, -1);
+    cv::Mat under = frameImage(cv::Rect(0, h - depth, w, depth));
+    cv::bitwise_xor(turned, under, under);
 }
 
 void CGameFilter::ShrinkOut()

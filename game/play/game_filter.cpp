@@ -88,12 +88,11 @@ void CGameFilter::AllocateBuffers()
     silhouetteImage.create(h, w, CV_8UC3);
     spriteLayer.create(h, w + 120, CV_8UC3);
     hudImage.create(h, w, CV_8UC3);
-    overlapImage.create(h, w, CV_8UC3);
     canvasImage.create(h, w, CV_8UC3);
     shrinkImage.create(h, w, CV_8UC3);
     levelPreview.create(80, 120, CV_8UC3);
     shapesImage.create(h, w, CV_8UC1);
-    for (cv::Mat* m : {&silhouetteImage, &spriteLayer, &hudImage, &overlapImage, &canvasImage,
+    for (cv::Mat* m : {&silhouetteImage, &spriteLayer, &hudImage, &canvasImage,
                        &shrinkImage, &levelPreview, &shapesImage})
         m->setTo(cv::Scalar::all(0));
 
@@ -121,7 +120,7 @@ void CGameFilter::ReleaseBuffers()
         ippiFree(*plane);
         *plane = nullptr;
     }
-    for (cv::Mat* m : {&canvasImage, &shrinkImage, &silhouetteImage, &overlapImage, &hudImage,
+    for (cv::Mat* m : {&canvasImage, &shrinkImage, &silhouetteImage, &hudImage,
                        &spriteLayer, &shapesImage, &levelPreview, &maskImage, &frameImage})
         m->release();
     // swap, not clear: the memory goes back, not just the contents
@@ -133,6 +132,8 @@ void CGameFilter::ReleaseBuffers()
 
 void CGameFilter::ReleasePictures()
 {
+    for (CachedFrame* cached : {&titleFrame, &listFrame, &tallyFrame})
+        *cached = {};
     titleImage.release();
     gameOverImage.release();
     for (cv::Mat& m : spriteImages)
@@ -292,12 +293,18 @@ void CGameFilter::DrawOutline()
 
 void CGameFilter::ShowTitle()
 {
-    // A title that could not be loaded shows black.
-    if (titleImage.empty())
-        ClearFrame();
-    else
-        cv::resize(titleImage, frameImage, frameImage.size(), 0, 0, cv::INTER_LINEAR);
-    MirrorFrame();
+    // The title never changes while capture runs: scaled and mirrored once.
+    if (!titleFrame.Holds(titleImage, pictureLoads, frameImage.size())) {
+        cv::Mat& title = titleFrame.picture;
+        // A title that could not be loaded shows black.
+        if (titleImage.empty())
+            title = cv::Mat::zeros(frameImage.size(), CV_8UC3);
+        else
+            cv::resize(titleImage, title, frameImage.size(), 0, 0, cv::INTER_LINEAR);
+        cv::flip(title, title, 1);
+        titleFrame.Remember(titleImage, pictureLoads);
+    }
+    titleFrame.picture.copyTo(frameImage);
 }
 
 void CGameFilter::MirrorFrame()

@@ -46,6 +46,24 @@ struct Sprite {
     int speed = 0;
 };
 
+// A finished frame that is shown again as long as what it was made from is
+// unchanged: the source picture's pixels and a version of everything else.
+struct CachedFrame {
+    cv::Mat picture;
+    const unsigned char* source = nullptr;
+    std::uint64_t version = 0;
+
+    bool Holds(const cv::Mat& from, std::uint64_t v, cv::Size size) const
+    {
+        return !picture.empty() && picture.size() == size && source == from.data && version == v;
+    }
+    void Remember(const cv::Mat& from, std::uint64_t v)
+    {
+        source = from.data;
+        version = v;
+    }
+};
+
 // One horizontal run of a silhouette or picture, in rows of its box.
 struct Span {
     int start;
@@ -128,7 +146,7 @@ public:
     cv::Mat frameImage;  // header over the current frame
     unsigned char* currentFrame = nullptr;  // what the motion buttons read
     cv::Mat maskImage;   // header over maskPlane
-    cv::Mat canvasImage, shrinkImage, silhouetteImage, overlapImage, hudImage;
+    cv::Mat canvasImage, shrinkImage, silhouetteImage, hudImage;
     cv::Mat spriteLayer;  // (W + 120) x H
     cv::Mat spriteImages[kSpriteTypes];
     cv::Mat titleImage, gameOverImage;
@@ -156,6 +174,12 @@ public:
     std::vector<unsigned char> targetPixels, silhouettePixels;  // W * H * 3 bytes
     std::vector<Span> targetSpans, silhouetteSpans;             // room for 25 * H runs
     HighScoreEntry highScores[5];
+    std::uint64_t highScoresVersion = 0;  // counts the changes of highScores
+    std::uint64_t pictureLoads = 0;       // counts the loads of the pictures
+
+    // Screens whose picture changes rarely are made once and copied.
+    CachedFrame titleFrame, listFrame, tallyFrame;
+    std::array<std::string, 6> tallyDrawn;  // the lines last drawn into gameOverImage
 
     // The current frame's extraction result: the chosen contour and its
     // bounding box, (0, 0, 1, 1) when there is none.
@@ -220,6 +244,7 @@ private:
     void ShowLevelPreview();
     void SpawnWave();
     int MoveDrawAndHit();  // returns how many sprites are still on their way
+    int DrawSprite(const cv::Mat& picture, cv::Point from, cv::Rect place);
     void Hit(Sprite& sprite);
 
     void AllocateBuffers();

@@ -84,6 +84,7 @@ void CGameFilter::ReadHighScores()
         file.read(text.data(), static_cast<std::streamsize>(text.size()));
         text.resize(static_cast<std::size_t>(file.gcount()));
         ParseHighScores(text, highScores);
+        ++highScoresVersion;
         return;
     }
     // Missing: the defaults, in memory and on disk. When the file cannot be
@@ -92,6 +93,7 @@ void CGameFilter::ReadHighScores()
         e.score = 0;
         SetName(e, kDefaultName);
     }
+    ++highScoresVersion;
     WriteFileAtomically(kHighScoreFile, FormatHighScores(highScores));
 }
 
@@ -117,22 +119,30 @@ void CGameFilter::EnterHighScore(int finalScore, const char* name)
         highScores[i] = highScores[i - 1];
     highScores[rank].score = finalScore;
     SetName(highScores[rank], name);
+    ++highScoresVersion;
     WriteFileAtomically(kHighScoreFile, FormatHighScores(highScores));
 }
 
 void CGameFilter::DrawHighScoreList()
 {
-    const int h = Height();
-    const int font = cv::FONT_HERSHEY_SIMPLEX;
-    const cv::Scalar white = cv::Scalar::all(255);
-    ClearFrame();
-    cv::putText(frameImage, "List of most evil", {30, 25}, font, 1.0, white, 2, cv::LINE_8);
-    char line[48];
-    for (int i = 4; i >= 0; --i) {
-        std::snprintf(line, sizeof line, "%6d .... %s", highScores[i].score, highScores[i].name);
-        cv::putText(frameImage, line, {0, h - 50 - 30 * (4 - i)}, font, 1.0, white, 2, cv::LINE_8);
+    // Drawn again only when the list has changed.
+    if (!listFrame.Holds(cv::Mat(), highScoresVersion, frameImage.size())) {
+        cv::Mat& list = listFrame.picture;
+        list = cv::Mat::zeros(frameImage.size(), CV_8UC3);
+        const int h = list.rows;
+        const int font = cv::FONT_HERSHEY_SIMPLEX;
+        const cv::Scalar white = cv::Scalar::all(255);
+        cv::putText(list, "List of most evil", {30, 25}, font, 1.0, white, 2, cv::LINE_8);
+        char line[48];
+        for (int i = 4; i >= 0; --i) {
+            std::snprintf(line, sizeof line, "%6d .... %s", highScores[i].score,
+                          highScores[i].name);
+            cv::putText(list, line, {0, h - 50 - 30 * (4 - i)}, font, 1.0, white, 2, cv::LINE_8);
+        }
+        cv::flip(list, list, 0);  // upright on the bottom-up display
+        listFrame.Remember(cv::Mat(), highScoresVersion);
     }
-    cv::flip(frameImage, frameImage, 0);  // upright on the bottom-up display
+    listFrame.picture.copyTo(frameImage);
 }
 
 void CGameFilter::NameEntryScreen()

@@ -25,6 +25,7 @@ const char* const kLevelFiles[CGameFilter::kLevelCount] = {
 
 void CGameFilter::LoadPictures()
 {
+    ++pictureLoads;
     titleImage = LoadPicture("Kragmoor.png", true);
     gameOverImage = LoadPicture("gameover.png", false);  // ResetGame reloads it anyway
     for (int i = 0; i < kLevelCount; ++i)
@@ -65,8 +66,8 @@ int CGameFilter::MoveDrawAndHit()
 {
     const int w = Width(), h = Height();
     const cv::Rect layerArea(0, 0, spriteLayer.cols, spriteLayer.rows);
-    const cv::Rect window(kMargin, 0, w, h);
     float best = 0.0f;
+    int overlap = 0;  // silhouette pixels under the sprites drawn so far
     int active = 0;
     for (int i = 0; i < activeSpriteCount; ++i) {
         Sprite& s = sprites[i];
@@ -75,28 +76,48 @@ int CGameFilter::MoveDrawAndHit()
         ++active;
         const cv::Mat& picture = spriteImages[s.type];
         const int row = std::min(s.y, h - picture.rows);
-        // Pictures wider than the margin, or missing, are clipped or skipped.
+        // Pictures wider than the margin, or missing, are clipped or skipped;
+        // a sprite that draws nothing adds no overlap, so it cannot hit.
         const cv::Rect place = cv::Rect(s.x, row, picture.cols, picture.rows) & layerArea;
-        const int x = s.x;
+        const cv::Point from(place.x - s.x, place.y - row);
         s.x += s.speed;
         if (place.empty())
             continue;
-        cv::Mat target = spriteLayer(place);
-        cv::bitwise_or(picture(cv::Rect(place.x - x, place.y - row, place.width, place.height)),
-                       target, target);
-
-        // The overlap of the silhouette with every sprite drawn so far in
-        // this frame, counted in the blue channel.
-        cv::bitwise_and(silhouetteImage, spriteLayer(window), overlapImage);
-        cv::Mat blue;
-        cv::extractChannel(overlapImage, blue, 0);
-        const float count = static_cast<float>(cv::countNonZero(blue));
-        if (count > best) {
-            best = count;
+        overlap += DrawSprite(picture, from, place);
+        // The overlap only grows along the loop: a sprite hits when it brings
+        // silhouette pixels that no earlier sprite of this frame covered.
+        if (static_cast<float>(overlap) > best) {
+            best = static_cast<float>(overlap);
             Hit(s);
         }
     }
     return active;
+}
+
+// ORs the picture (from its pixel `from` on) into the layer at `place` and
+// returns how many pixels of the visible window under the silhouette it
+// turned from a zero to a non-zero blue value. Summed over the frame's
+// sprites, that is the count of non-zero blue values of silhouette AND
+// layer, without a whole-frame pass per sprite.
+int CGameFilter::DrawSprite(const cv::Mat& picture, cv::Point from, cv::Rect place)
+{
+    const int w = Width();
+    int added = 0;
+    for (int r = 0; r < place.height; ++r) {
+        unsigned char* layer = spriteLayer.ptr(place.y + r) + 3 * place.x;
+        const unsigned char* pic = picture.ptr(from.y + r) + 3 * from.x;
+        const unsigned char* sil = silhouetteImage.ptr(place.y + r);
+        for (int c = 0; c < place.width; ++c, layer += 3, pic += 3) {
+            const bool was = layer[0] != 0;
+            layer[0] |= pic[0];
+            layer[1] |= pic[1];
+            layer[2] |= pic[2];
+            const int column = place.x + c - kMargin;  // in the frame
+            if (!was && layer[0] != 0 && column >= 0 && column < w && sil[3 * column] != 0)
+                ++added;
+        }
+    }
+    return added;
 }
 
 void CGameFilter::Hit(Sprite& s)

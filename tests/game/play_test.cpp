@@ -171,6 +171,42 @@ TEST_F(Play, ScoreLinesKeepTheirFields)
     EXPECT_GT(drawn.y, kHeight / 2);
 }
 
+// The lines are drawn in a strip of the picture only; the result must be
+// that of drawing on the whole picture, turning it and XOR-ing it in.
+TEST(ScoreLines, StripDrawingEqualsWholePictureDrawing)
+{
+    ScratchDirectory dir;
+    for (auto [w, h] : {std::pair{352, 288}, std::pair{160, 120}, std::pair{200, 60}}) {
+        orvexSetImageGeometry(w, h);
+        auto game = std::make_unique<CGameFilter>();
+        game->FilterStart();
+        for (auto [score, energy] : {std::pair{0, 100}, std::pair{1234567, 0}}) {
+            SCOPED_TRACE(testing::Message() << w << "x" << h << " " << score);
+            game->score = score;
+            game->energy = energy;
+            cv::Mat picture(h, w, CV_8UC3);
+            cv::randu(picture, 0, 256);
+            cv::Mat expected = picture.clone(), hud = cv::Mat::zeros(h, w, CV_8UC3);
+            const auto lines = game->ScoreLines();
+            int d1 = 0, d2 = 0;
+            const int font = cv::FONT_HERSHEY_SIMPLEX;
+            const cv::Size s1 = cv::getTextSize(lines[0], font, 1.0, 2, &d1);
+            const cv::Size s2 = cv::getTextSize(lines[1], font, 1.0, 2, &d2);
+            cv::putText(hud, lines[0], {w - s1.width, s1.height + d1}, font, 1.0,
+                        cv::Scalar::all(255), 2, cv::LINE_8);
+            cv::putText(hud, lines[1], {w - s2.width, d2 + 2 * s2.height}, font, 1.0,
+                        cv::Scalar::all(255), 2, cv::LINE_8);
+            cv::flip(hud, hud, -1);
+            cv::bitwise_xor(hud, expected, expected);
+
+            game->frameImage = picture;
+            game->DrawScoreLines();
+            EXPECT_EQ(cv::norm(picture, expected, cv::NORM_INF), 0);
+        }
+        game->FilterStop();
+    }
+}
+
 TEST_F(Play, ShrinkOutTakesOneHundredFortyFourFrames)
 {
     CGameFilter::shrinkRect = {};
