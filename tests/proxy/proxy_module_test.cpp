@@ -35,8 +35,9 @@ protected:
     }
     void TearDown() override
     {
-        if (canUnloadNow_)
+        if (canUnloadNow_) {
             EXPECT_EQ(canUnloadNow_(), S_OK);
+        }
         if (handle_)
             dlclose(handle_);
     }
