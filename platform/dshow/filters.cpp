@@ -145,10 +145,10 @@ GstCaps* AcceptedCaps(CTransInPlaceFilter* filter, GstCaps* caps)
         }
         if (format != nullptr)
             continue;  // a format field of another kind: nothing to judge
-        for (int f = GST_VIDEO_FORMAT_ENCODED + 1;; ++f) {
-            const char* name = gst_video_format_to_string(static_cast<GstVideoFormat>(f));
-            if (name == nullptr || f > 1000)
-                break;
+        guint count = 0;
+        const GstVideoFormat* formats = gst_video_formats_raw(&count);
+        for (guint f = 0; f < count; ++f) {
+            const char* name = gst_video_format_to_string(formats[f]);
             GstStructure* copy = gst_structure_copy(s);
             gst_structure_set(copy, "format", G_TYPE_STRING, name, nullptr);
             AppendIfAccepted(filter, out, copy, features);

@@ -46,6 +46,7 @@ using TypeTest = FrameTapFixture;
 TEST_F(TypeTest, AcceptsOnly24BitRgbVideo)
 {
     const int whole = -1;
+    // clang-format off
     const TypeSpec cases[] = {
         {"RGB24 352x288 bottom-up", MEDIATYPE_Video, MEDIASUBTYPE_RGB24, FORMAT_VideoInfo, whole, 24, 352, 288, S_OK},
         {"RGB24 top-down", MEDIATYPE_Video, MEDIASUBTYPE_RGB24, FORMAT_VideoInfo, whole, 24, 352, -288, S_OK},
@@ -67,6 +68,7 @@ TEST_F(TypeTest, AcceptsOnly24BitRgbVideo)
         {"audio major", MEDIATYPE_Audio, MEDIASUBTYPE_RGB24, FORMAT_VideoInfo, whole, 24, 352, 288, S_FALSE},
         {"null major", MEDIATYPE_NULL, MEDIASUBTYPE_RGB24, FORMAT_VideoInfo, whole, 24, 352, 288, S_FALSE},
     };
+    // clang-format on
     for (const TypeSpec& c : cases) {
         CMediaType mt = Make(c);
         EXPECT_EQ(base_->CheckInputType(&mt), c.expected) << c.name;
