@@ -17,6 +17,9 @@
 
 namespace {
 
+// One thread, for ours and for the plain OpenCV version alike.
+const bool kSingleThreaded = (cv::setNumThreads(1), true);
+
 const Figure kPlayer{.x = 0, .footRow = 0, .height = 0, .armRaise = 60};
 
 Figure PlayerFor(int width, int height)

@@ -7,6 +7,7 @@
 
 int CGameFilter::idleFrames = 100;
 int CGameFilter::attractCycle = 0;
+ScreenState CGameFilter::screens;
 
 namespace {
 
@@ -87,26 +88,26 @@ void CGameFilter::AllocateBuffers()
     silhouetteImage.create(h, w, CV_8UC3);
     spriteLayer.create(h, w + 120, CV_8UC3);
     hudImage.create(h, w, CV_8UC3);
-    overlapImage.create(h, w, CV_8UC3);
     canvasImage.create(h, w, CV_8UC3);
     shrinkImage.create(h, w, CV_8UC3);
     levelPreview.create(80, 120, CV_8UC3);
     shapesImage.create(h, w, CV_8UC1);
-    for (cv::Mat* m : {&silhouetteImage, &spriteLayer, &hudImage, &overlapImage, &canvasImage,
+    for (cv::Mat* m : {&silhouetteImage, &spriteLayer, &hudImage, &canvasImage,
                        &shrinkImage, &levelPreview, &shapesImage})
         m->setTo(cv::Scalar::all(0));
 
-    const std::size_t spanBytes = static_cast<std::size_t>(h) * 300;
+    const std::size_t spans = static_cast<std::size_t>(h) * 25;
     const std::size_t pixelBytes = static_cast<std::size_t>(w) * h * 3;
-    targetSpans.assign(spanBytes, 0);
+    targetSpans.assign(spans, Span{});
     targetPixels.assign(pixelBytes, 0);
-    silhouetteSpans.assign(spanBytes, 0);
+    silhouetteSpans.assign(spans, Span{});
     silhouettePixels.assign(pixelBytes, 0);
 }
 
 void CGameFilter::FilterStop()
 {
     ReleaseBuffers();
+    ReleasePictures();
     ReleaseMotionButtons();
     contourStorage.Release();
     shape = {};
@@ -119,19 +120,26 @@ void CGameFilter::ReleaseBuffers()
         ippiFree(*plane);
         *plane = nullptr;
     }
-    for (cv::Mat* m : {&canvasImage, &shrinkImage, &silhouetteImage, &overlapImage, &hudImage,
-                       &spriteLayer, &titleImage, &gameOverImage, &shapesImage, &levelPreview,
-                       &maskImage, &frameImage})
+    for (cv::Mat* m : {&canvasImage, &shrinkImage, &silhouetteImage, &hudImage,
+                       &spriteLayer, &shapesImage, &levelPreview, &maskImage, &frameImage})
         m->release();
+    // swap, not clear: the memory goes back, not just the contents
+    std::vector<unsigned char>().swap(targetPixels);
+    std::vector<unsigned char>().swap(silhouettePixels);
+    std::vector<Span>().swap(targetSpans);
+    std::vector<Span>().swap(silhouetteSpans);
+}
+
+void CGameFilter::ReleasePictures()
+{
+    for (CachedFrame* cached : {&titleFrame, &listFrame, &tallyFrame})
+        *cached = {};
+    titleImage.release();
+    gameOverImage.release();
     for (cv::Mat& m : spriteImages)
         m.release();
     for (cv::Mat& m : levelImages)
         m.release();
-    // swap, not clear: the memory goes back, not just the contents
-    std::vector<unsigned char>().swap(targetPixels);
-    std::vector<unsigned char>().swap(silhouettePixels);
-    std::vector<unsigned char>().swap(targetSpans);
-    std::vector<unsigned char>().swap(silhouetteSpans);
 }
 
 void CGameFilter::Transform(unsigned char* frame)
@@ -141,6 +149,7 @@ void CGameFilter::Transform(unsigned char* frame)
     if (maskPlane == nullptr)
         return;
     frameImage = cv::Mat(Height(), Width(), CV_8UC3, frame, imageWidthStep);
+    currentFrame = frame;
     SmoothFrame();
     PrepareMotionButtons();
     if (autoReset == 1)
@@ -284,12 +293,18 @@ void CGameFilter::DrawOutline()
 
 void CGameFilter::ShowTitle()
 {
-    // A title that could not be loaded shows black.
-    if (titleImage.empty())
-        ClearFrame();
-    else
-        cv::resize(titleImage, frameImage, frameImage.size(), 0, 0, cv::INTER_LINEAR);
-    MirrorFrame();
+    // The title never changes while capture runs: scaled and mirrored once.
+    if (!titleFrame.Holds(titleImage, pictureLoads, frameImage.size())) {
+        cv::Mat& title = titleFrame.picture;
+        // A title that could not be loaded shows black.
+        if (titleImage.empty())
+            title = cv::Mat::zeros(frameImage.size(), CV_8UC3);
+        else
+            cv::resize(titleImage, title, frameImage.size(), 0, 0, cv::INTER_LINEAR);
+        cv::flip(title, title, 1);
+        titleFrame.Remember(titleImage, pictureLoads);
+    }
+    titleFrame.picture.copyTo(frameImage);
 }
 
 void CGameFilter::MirrorFrame()

@@ -17,8 +17,11 @@
 // in the same frame.
 #pragma once
 
+#include <array>
 #include <atomic>
+#include <cstdint>
 #include <opencv2/core.hpp>
+#include <string>
 #include <vector>
 
 #include "ipp/ipp.h"
@@ -41,6 +44,42 @@ struct Sprite {
     int x = 0;
     int y = 0;
     int speed = 0;
+};
+
+// A finished frame that is shown again as long as what it was made from is
+// unchanged: the source picture's pixels and a version of everything else.
+struct CachedFrame {
+    cv::Mat picture;
+    const unsigned char* source = nullptr;
+    std::uint64_t version = 0;
+
+    bool Holds(const cv::Mat& from, std::uint64_t v, cv::Size size) const
+    {
+        return !picture.empty() && picture.size() == size && source == from.data && version == v;
+    }
+    void Remember(const cv::Mat& from, std::uint64_t v)
+    {
+        source = from.data;
+        version = v;
+    }
+};
+
+// One horizontal run of a silhouette or picture, in rows of its box.
+struct Span {
+    int start;
+    int row;
+    int length;
+};
+
+// The screens' class-wide state.
+struct ScreenState {
+    bool startNeedsReset = true;
+    bool levelChoiceStarted = false;
+    int tallyFrames = 0;
+    bool nameEntryStarted = false;
+    char typedName[10] = {};  // positions 0..8 are written, 9 stays 0
+    int letterIndex = 0;      // in "A..Z_"
+    int namePos = 0;          // 0..8
 };
 
 struct HighScoreEntry {
@@ -105,8 +144,9 @@ public:
     std::atomic<int> erode{0}, dilate{0};
 
     cv::Mat frameImage;  // header over the current frame
+    unsigned char* currentFrame = nullptr;  // what the motion buttons read
     cv::Mat maskImage;   // header over maskPlane
-    cv::Mat canvasImage, shrinkImage, silhouetteImage, overlapImage, hudImage;
+    cv::Mat canvasImage, shrinkImage, silhouetteImage, hudImage;
     cv::Mat spriteLayer;  // (W + 120) x H
     cv::Mat spriteImages[kSpriteTypes];
     cv::Mat titleImage, gameOverImage;
@@ -132,8 +172,14 @@ public:
     int civiliansKilled = 0, oilFieldsRobbed = 0, housesDestroyed = 0, dollarBundlesRobbed = 0;
     unsigned char paintSilhouette = 0;
     std::vector<unsigned char> targetPixels, silhouettePixels;  // W * H * 3 bytes
-    std::vector<unsigned char> targetSpans, silhouetteSpans;    // H * 300 bytes
+    std::vector<Span> targetSpans, silhouetteSpans;             // room for 25 * H runs
     HighScoreEntry highScores[5];
+    std::uint64_t highScoresVersion = 0;  // counts the changes of highScores
+    std::uint64_t pictureLoads = 0;       // counts the loads of the pictures
+
+    // Screens whose picture changes rarely are made once and copied.
+    CachedFrame titleFrame, listFrame, tallyFrame;
+    std::array<std::string, 6> tallyDrawn;  // the lines last drawn into gameOverImage
 
     // The current frame's extraction result: the chosen contour and its
     // bounding box, (0, 0, 1, 1) when there is none.
@@ -143,6 +189,11 @@ public:
     // Class-wide counters of the attract loop.
     static int idleFrames;    // starts at 100
     static int attractCycle;  // 0..199: title up to 100, then the high scores
+    static std::uint32_t lastMotionTick;  // tick of the last motion the reset saw
+    static constexpr int kAutoResetSlot = 10;
+    static ScreenState screens;
+    static cv::Rect shrinkRect;  // (0, 0, W, H) at the start of each shrink-out
+    static const char* const kLevelNames[kLevelCount];
 
     // ---- silhouette extraction --------------------------------------------
     void SmoothFrame();
@@ -161,7 +212,7 @@ public:
     void BonusTallyScreen();
     void StartScreen();
     void LevelChoiceScreen();
-    void AutoResetCheck(unsigned char* frame);
+    int AutoResetCheck(unsigned char* frame);
     void LoadPictures();
     void PlayStep();
     void TextureSilhouette(cv::Rect box);
@@ -171,14 +222,34 @@ public:
     void ReleaseMotionButtons();
     // Starts the sound device and loads the nine clips; false when it failed.
     bool StartSound();
+    // Span helpers of TextureSilhouette; ExtractSpans returns the bytes packed.
+    int ExtractSpans(const cv::Mat& colour, const cv::Mat& mask, std::vector<unsigned char>& pixels,
+                     std::vector<Span>& spans, int& spanCount);
+    void StretchSpans(int targetCount, int silhouetteCount, cv::Rect box);
+    void PasteSpans(const std::vector<unsigned char>& pixels, int spanCount, cv::Mat& destination,
+                    int bytes, int columnOffset, int rowOffset);
+    int Bonus() const;
+    std::array<std::string, 6> TallyLines() const;  // as the tally shows them
+    std::array<std::string, 2> ScoreLines() const;  // score, energy
+    bool QualifiesForHighScores(int finalScore) const;
+    void EnterHighScore(int finalScore, const char* name);
     void PlayClip(int clip, int flags, int volume);
 
 private:
     int Width() const { return imageWidth; }
     int Height() const { return imageHeight; }
 
+    int GreyButton(cv::Rect r, float sensitivity, const char* label, cv::Point at, float fontScale,
+                   int thickness, int fadeFrames, int slot);
+    void ShowLevelPreview();
+    void SpawnWave();
+    int MoveDrawAndHit();  // returns how many sprites are still on their way
+    int DrawSprite(const cv::Mat& picture, cv::Point from, cv::Rect place);
+    void Hit(Sprite& sprite);
+
     void AllocateBuffers();
-    void ReleaseBuffers();
+    void ReleaseBuffers();  // planes, work images and span buffers
+    void ReleasePictures();
 
     // The state blocks of the frame loop, in their order.
     void NameEntryBlock();

@@ -1,14 +1,11 @@
 #include "setup_params.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <array>
 #include <cctype>
 #include <climits>
-#include <cstdio>
 #include <fstream>
+
+#include "atomic_file.h"
 
 namespace {
 
@@ -84,21 +81,5 @@ std::string FormatSetupLine(const SetupParams& params)
 
 bool WriteSetupFile(const SetupParams& params, const std::string& path)
 {
-    const std::string line = FormatSetupLine(params);
-    std::string temp = path + ".XXXXXX";
-    int fd = mkstemp(temp.data());
-    if (fd < 0)
-        return false;
-    bool ok = fchmod(fd, 0644) == 0;
-    for (std::size_t done = 0; ok && done < line.size();) {
-        ssize_t n = write(fd, line.data() + done, line.size() - done);
-        ok = n > 0;
-        done += ok ? static_cast<std::size_t>(n) : 0;
-    }
-    ok = ok && fsync(fd) == 0;
-    ok = (close(fd) == 0) && ok;
-    if (ok && std::rename(temp.c_str(), path.c_str()) == 0)
-        return true;
-    std::remove(temp.c_str());
-    return false;
+    return WriteFileAtomically(path, FormatSetupLine(params));
 }

@@ -45,6 +45,8 @@ IppStatus ippiMirror_8u_C3IR(Ipp8u* pSrcDst, int step, IppiSize roi, IppiAxis fl
         return ippStsNullPtrErr;
     if (IppStatus s = ipp_checks::Region(roi, step, 3); s != ippStsNoErr)
         return s;
+    if (flip != ippAxsHorizontal && flip != ippAxsVertical && flip != ippAxsBoth)
+        return ippStsMirrorFlipErr;
     if (flip == ippAxsHorizontal || flip == ippAxsBoth) {
         for (int top = 0, bottom = roi.height - 1; top < bottom; ++top, --bottom)
             std::swap_ranges(pSrcDst + static_cast<std::ptrdiff_t>(top) * step,

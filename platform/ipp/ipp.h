@@ -3,6 +3,11 @@
 // Implemented over OpenCV where it gives exactly the required results, else
 // plain loops that the compiler vectorises. Not implemented: anything the
 // game does not call.
+//
+// Every function on images answers a null pointer with ippStsNullPtrErr, an
+// empty or negative region with ippStsSizeErr and a row step too small for a
+// row of the region with ippStsStepErr, and then touches no memory. Float
+// images also need steps that are whole numbers of floats.
 #pragma once
 
 #include <cstdint>
@@ -21,6 +26,7 @@ enum IppStatus : int {
     ippStsMemAllocErr = -9,
     ippStsScaleRangeErr = -13,
     ippStsResizeFactorErr = -23,
+    ippStsMirrorFlipErr = -21,
 };
 
 enum IppiAxis : int { ippAxsHorizontal = 0, ippAxsVertical = 1, ippAxsBoth = 2 };
@@ -51,7 +57,11 @@ IPP_API Ipp32f* ippiMalloc_32f_C1(int widthPixels, int heightPixels, int* pStepB
 IPP_API void ippiFree(void* ptr);
 
 // Gaussian 5x5 pyramid steps of 3-channel 8-bit pictures; roiSize is the
-// source region. The down step writes (W/2) x (H/2), the up step 2W x 2H.
+// source region. The down step writes (W/2) x (H/2), halves rounded toward
+// zero (so W and H must be at least 2), the up step 2W x 2H. Both weight each
+// axis [1 4 6 4 1]/16, mirror the picture about its edge pixels and round to
+// nearest. The scratch size is positive; pBuffer must not be null. The size
+// functions take only 8-bit data of 1 to 4 channels (else ippStsSizeErr).
 IPP_API IppStatus ippiPyrDownGetBufSize_Gauss5x5(int roiWidth, IppDataType dataType, int channels,
                                                  int* pBufSize);
 IPP_API IppStatus ippiPyrUpGetBufSize_Gauss5x5(int roiWidth, IppDataType dataType, int channels,
@@ -75,13 +85,16 @@ IPP_API IppStatus ippiCopy_8u_P3C3R(const Ipp8u* const pSrc[3], int srcStep, Ipp
 IPP_API IppStatus ippiMirror_8u_C3IR(Ipp8u* pSrcDst, int srcDstStep, IppiSize roiSize,
                                      IppiAxis flip);
 
-// Grey = coeffs[0] * c0 + coeffs[1] * c1 + coeffs[2] * c2, rounded and saturated.
+// Grey = coeffs[0] * c0 + coeffs[1] * c1 + coeffs[2] * c2, rounded to
+// nearest (halves up) and saturated.
 IPP_API IppStatus ippiColorToGray_8u_C3C1R(const Ipp8u* pSrc, int srcStep, Ipp8u* pDst, int dstStep,
                                            IppiSize roiSize, const Ipp32f coeffs[3]);
 
 IPP_API IppStatus ippiConvert_8u32f_C1R(const Ipp8u* pSrc, int srcStep, Ipp32f* pDst, int dstStep,
                                         IppiSize roiSize);
-// Maps [vMin, vMax] linearly onto [0, 255], rounding to nearest and saturating.
+// Maps [vMin, vMax] linearly onto [0, 255], rounding to nearest (halves up)
+// and saturating; NaN gives 0. With 0..255 it is the plain rounded conversion.
+// A range that is empty or not finite gives ippStsScaleRangeErr.
 IPP_API IppStatus ippiScale_32f8u_C1R(const Ipp32f* pSrc, int srcStep, Ipp8u* pDst, int dstStep,
                                       IppiSize roiSize, Ipp32f vMin, Ipp32f vMax);
 
@@ -89,7 +102,7 @@ IPP_API IppStatus ippiAbsDiff_8u_C1R(const Ipp8u* pSrc1, int src1Step, const Ipp
                                      int src2Step, Ipp8u* pDst, int dstStep, IppiSize roiSize);
 
 // Values below thresholdLT become valueLT, values above thresholdGT become
-// valueGT; the rest stay.
+// valueGT; the rest stay. Should a value be both, the lower threshold wins.
 IPP_API IppStatus ippiThreshold_LTValGTVal_8u_C1IR(Ipp8u* pSrcDst, int srcDstStep, IppiSize roiSize,
                                                    Ipp8u thresholdLT, Ipp8u valueLT,
                                                    Ipp8u thresholdGT, Ipp8u valueGT);
@@ -98,16 +111,23 @@ IPP_API IppStatus ippiThreshold_LTValGTVal_8u_C1IR(Ipp8u* pSrcDst, int srcDstSte
 IPP_API IppStatus ippiAddWeighted_8u32f_C1IR(const Ipp8u* pSrc, int srcStep, Ipp32f* pSrcDst,
                                              int srcDstStep, IppiSize roiSize, Ipp32f alpha);
 
-// Number of values v with lowerBound <= v <= upperBound.
+// Number of values v with lowerBound <= v <= upperBound, written to *counts
+// (0 when lowerBound > upperBound). On any error *counts is left as it was.
 IPP_API IppStatus ippiCountInRange_8u_C1R(const Ipp8u* pSrc, int srcStep, IppiSize roiSize,
                                           int* counts, Ipp8u lowerBound, Ipp8u upperBound);
 
 // Each sample becomes (sample + value[channel]) / 2^scaleFactor, rounded to
-// nearest (ties to even) and saturated.
+// nearest (ties to even) and saturated. A negative scale factor multiplies.
 IPP_API IppStatus ippiAddC_8u_C3IRSfs(const Ipp8u value[3], Ipp8u* pSrcDst, int srcDstStep,
                                       IppiSize roiSize, int scaleFactor);
 
-// Nearest-neighbour resize; the destination region is dstRoiSize.
+// Nearest-neighbour resize; the destination region is dstRoiSize. Destination
+// pixel (dx, dy) takes source pixel (floor(dx / xFactor), floor(dy / yFactor))
+// of srcRoi, held inside srcRoi; when a factor is the ratio of the region
+// lengths this is worked exactly in integers. srcRoi must lie inside srcSize.
+// A step is only checked for a picture of more than one row, so one-row
+// strips may pass any step. A factor that is not positive and finite, or an
+// interpolation other than IPPI_INTER_NN, gives ippStsResizeFactorErr.
 IPP_API IppStatus ippiResize_8u_C3R(const Ipp8u* pSrc, IppiSize srcSize, int srcStep,
                                     IppiRect srcRoi, Ipp8u* pDst, int dstStep, IppiSize dstRoiSize,
                                     double xFactor, double yFactor, int interpolation);

@@ -13,7 +13,8 @@ inline IppStatus Region(IppiSize roi, int step, int bytesPerPixel)
 {
     if (roi.width < 1 || roi.height < 1)
         return ippStsSizeErr;
-    if (step < roi.width * bytesPerPixel)
+    // In 64 bits: a huge width must not wrap round and pass.
+    if (static_cast<long long>(step) < static_cast<long long>(roi.width) * bytesPerPixel)
         return ippStsStepErr;
     return ippStsNoErr;
 }

@@ -187,7 +187,7 @@ TEST_F(FrameLoop, StopReleasesOnceAndStartRebuilds)
     EXPECT_NE(game->maskPlane, nullptr);
     EXPECT_EQ(game->backgroundRequested.load(), 1);
     EXPECT_EQ(game->spriteLayer.size(), cv::Size(kWidth + 120, kHeight));
-    EXPECT_EQ(game->targetSpans.size(), static_cast<std::size_t>(kHeight) * 300);
+    EXPECT_EQ(game->targetSpans.size(), static_cast<std::size_t>(kHeight) * 25);
     EXPECT_EQ(game->silhouettePixels.size(), static_cast<std::size_t>(kWidth) * kHeight * 3);
 }
 
