@@ -10,7 +10,12 @@ cd "$(dirname "$0")/.."
 top=$(pwd)
 ./tools/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build build -j "$(nproc)" --target orvex
+cmake --build build -j "$(nproc)" --target orvex OrvexProxy orvex-regsvr
+# The capture library creates the frame tap by class id: register the module
+# for this user ($XDG_CONFIG_HOME/orvex/registry). Only a module writable by
+# its owner alone is loaded.
+chmod go-w build/bin/OrvexProxy.ax
+./build/bin/orvex-regsvr build/bin/OrvexProxy.ax >/dev/null
 
 data=${XDG_DATA_HOME:-$HOME/.local/share}/kragmoor
 mkdir -p "$data"

@@ -1,0 +1,129 @@
+// Filters over GStreamer. A filter is a COM object that stands for one
+// GStreamer element; the graph puts the element into its pipeline.
+//
+// CTransInPlaceFilter stands over an element derived from GstBaseTransform
+// that works in place: one sink pad ("Input") and one source pad ("Output")
+// carrying the same caps. During negotiation the derived filter's
+// CheckInputType decides which caps the element accepts (and offers, since
+// caps pass unchanged); per buffer the element maps the buffer (writable
+// when the filter modifies data) and calls Transform with it as an
+// IMediaSample. Transform runs on the streaming thread under the filter's
+// receive lock; the filter object may go before its element, which then
+// passes buffers on untouched.
+#pragma once
+
+#include "com/unknown.h"
+#include "critsec.h"
+#include "media_types.h"
+#include "setup.h"
+
+// {0000010C-0000-0000-C000-000000000046}
+inline constexpr IID IID_IPersist{0x0000010C, 0x0000, 0x0000,
+                                  {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+// {56A86899-0AD4-11CE-B03A-0020AF0BA770}
+inline constexpr IID IID_IMediaFilter{0x56A86899, 0x0AD4, 0x11CE,
+                                      {0xB0, 0x3A, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70}};
+// {56A86895-0AD4-11CE-B03A-0020AF0BA770}
+inline constexpr IID IID_IBaseFilter{0x56A86895, 0x0AD4, 0x11CE,
+                                     {0xB0, 0x3A, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70}};
+// {56A8689A-0AD4-11CE-B03A-0020AF0BA770}
+inline constexpr IID IID_IMediaSample{0x56A8689A, 0x0AD4, 0x11CE,
+                                      {0xB0, 0x3A, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70}};
+// {A3D8CEC0-7E5A-11CF-BBC5-00805F6CEF20}
+inline constexpr IID IID_IAMovieSetup{0xA3D8CEC0, 0x7E5A, 0x11CF,
+                                      {0xBB, 0xC5, 0x00, 0x80, 0x5F, 0x6C, 0xEF, 0x20}};
+
+enum FILTER_STATE { State_Stopped, State_Paused, State_Running };
+
+struct IFilterGraph;  // the graph, which holds its filters' elements
+
+struct IPersist : IUnknown {
+    virtual HRESULT GetClassID(CLSID* clsid) = 0;
+};
+
+struct IMediaFilter : IPersist {
+    virtual HRESULT Stop() = 0;
+    virtual HRESULT Pause() = 0;
+    virtual HRESULT Run(REFERENCE_TIME start) = 0;
+    virtual HRESULT GetState(DWORD milliseconds, FILTER_STATE* state) = 0;
+};
+
+struct IBaseFilter : IMediaFilter {
+    // The graph tells the filter it was added under name (null graph: removed).
+    virtual HRESULT JoinFilterGraph(IFilterGraph* graph, const char* name) = 0;
+    // The GstElement* standing for the filter; the filter keeps it.
+    virtual void* GetElement() = 0;
+};
+
+struct IAMovieSetup : IUnknown {
+    virtual HRESULT Register() = 0;
+    virtual HRESULT Unregister() = 0;
+};
+
+// One buffer in flight, valid only during the Transform call it is given to.
+struct IMediaSample : IUnknown {
+    // The first byte of the mapped buffer.
+    virtual HRESULT GetPointer(BYTE** buffer) = 0;
+    virtual long GetSize() = 0;
+    virtual long GetActualDataLength() = 0;
+    // VFW_E_SAMPLE_TIME_NOT_SET when the buffer has no time stamp.
+    virtual HRESULT GetTime(REFERENCE_TIME* start, REFERENCE_TIME* end) = 0;
+};
+
+constexpr HRESULT VFW_E_SAMPLE_TIME_NOT_SET = static_cast<HRESULT>(0x80040249u);
+
+struct FilterLink;  // between the object and its element
+
+class COM_API CTransInPlaceFilter : public CUnknown, public IBaseFilter, public IAMovieSetup {
+public:
+    // modifiesData: Transform writes into the buffer, which must then be
+    // writable (the element makes it so). On failure *phr is set.
+    CTransInPlaceFilter(const char* name, LPUNKNOWN outer, REFCLSID clsid, HRESULT* phr,
+                        bool modifiesData = true, ComModuleState& module = ThisComModule());
+    ~CTransInPlaceFilter() override;
+
+    DECLARE_IUNKNOWN
+    // IBaseFilter, IMediaFilter, IPersist, IAMovieSetup, IUnknown.
+    HRESULT NonDelegatingQueryInterface(REFIID riid, void** ppv) override;
+
+    HRESULT GetClassID(CLSID* clsid) override;
+    HRESULT Stop() override;
+    HRESULT Pause() override;
+    HRESULT Run(REFERENCE_TIME start) override;
+    HRESULT GetState(DWORD milliseconds, FILTER_STATE* state) override;
+    HRESULT JoinFilterGraph(IFilterGraph* graph, const char* name) override;
+    void* GetElement() override;
+    // Through the filter mapper, from GetSetupData; S_FALSE when it is null.
+    HRESULT Register() override;
+    HRESULT Unregister() override;
+
+    // S_OK accepts the type, anything else refuses it. Runs during
+    // negotiation, on whichever thread negotiates.
+    virtual HRESULT CheckInputType(const CMediaType* mtIn) = 0;
+    virtual HRESULT CheckTransform(const CMediaType* mtIn, const CMediaType* mtOut);
+    // The in-place filter never proposes a type: E_UNEXPECTED (and in debug
+    // modules a debug break, since a call means a fault in the caller).
+    virtual HRESULT GetMediaType(int position, CMediaType* mediaType);
+    virtual const AMOVIESETUP_FILTER* GetSetupData();
+    // One buffer, in place. S_OK passes it on, S_FALSE drops it, a failure
+    // stops the stream with an error.
+    virtual HRESULT Transform(IMediaSample* sample) = 0;
+
+    IFilterGraph* Graph() const { return m_pGraph; }
+
+protected:
+    // Detaches the element, so that no buffer reaches a half-destroyed
+    // filter.
+    void OnFinalRelease() override;
+
+    CCritSec m_csFilter;  // the filter's state
+
+private:
+    void DetachElement();
+
+    FilterLink* m_pLink;
+    void* m_pElement;  // GstElement*, one reference
+    const CLSID m_clsid;
+    IFilterGraph* m_pGraph = nullptr;  // not counted: the graph holds the filter
+    const bool m_bDebugModule;
+};
