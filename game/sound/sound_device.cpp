@@ -119,7 +119,7 @@ HRESULT CSoundDevice::CreateClip(CSoundClip** clip, const char* fileName, DWORD 
 
 CSoundClip::CSoundClip(IDirectSoundBuffer** from, DWORD size, DWORD count, CWaveReader* wave,
                        DWORD flags)
-    : buffers(new (std::nothrow) IDirectSoundBuffer*[count]),
+    : buffers(count > 0 ? new (std::nothrow) IDirectSoundBuffer*[count] : nullptr),
       bufferSize(size),
       reader(wave),
       bufferCount(buffers ? count : 0),

@@ -100,7 +100,6 @@ TEST_F(GameSoundStart, WithSound5MissingClips1To4LoadAnd5To9DoNot)
     for (int n = -1; n <= 10; ++n)
         game.PlayClip(n, 0, -500);
     EXPECT_FALSE(Playing(9));
-    EXPECT_TRUE(Playing(1) || !Playing(1));
 
     // Once the file is there, the next start loads the rest.
     fs::copy_file(fs::path(ORVEX_SOUNDS_DIR) / "sound5.wav", dir / "sounds" / "sound5.wav");

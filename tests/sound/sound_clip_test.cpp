@@ -528,8 +528,9 @@ TEST_F(LoopbackClip, GameClipsComeOutAtTheirVolumesCentred)
         }
         std::printf("clip %d at %d: gain left %.4f right %.4f (expected %.4f)\n", c.clip,
                     static_cast<int>(c.volume), played[0] / full[0], played[1] / full[1], expected);
-        if (c.clip != 9)  // a mono effect is centred: the same on both sides
+        if (c.clip != 9) {  // a mono effect is centred: the same on both sides
             EXPECT_NEAR(full[0], full[1], full[0] * 1e-4);
+        }
     }
 
     // The loop: four seconds of stereo, heard for eleven, without a gap.
