@@ -2,6 +2,7 @@
 // from memory, reading in pieces, and write mode's bytes.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -221,4 +222,53 @@ TEST(WaveReader, WriteModeMakesHeaderFactAndEmptyData)
     EXPECT_EQ(w.Open("/nonexistent/dir/x.wav", reinterpret_cast<const WAVEFORMATEX*>(pcmBlock.data()), 0),
               E_FAIL);
     EXPECT_EQ(w.Open("/tmp/x.wav", nullptr, 0), E_INVALIDARG);
+}
+
+// The game's own clips as committed: the format the game asks for, a sound
+// level well inside full scale, silence at both ends of each effect, and a
+// background loop whose end joins its start without a jump.
+TEST(GameClips, FormatLevelsAndClickFreeEnds)
+{
+    for (int n = 1; n <= 9; ++n) {
+        SCOPED_TRACE(n);
+        const fs::path path = fs::path(ORVEX_SOUNDS_DIR) / ("sound" + std::to_string(n) + ".wav");
+        CWaveReader r;
+        ASSERT_EQ(r.Open(path.c_str(), nullptr, CWaveReader::kModeRead), S_OK);
+        const WAVEFORMATEX& f = *r.Format();
+        EXPECT_EQ(f.wFormatTag, WAVE_FORMAT_PCM);
+        EXPECT_EQ(f.nSamplesPerSec, 44100u);
+        EXPECT_EQ(f.wBitsPerSample, 16);
+        EXPECT_EQ(f.nChannels, n == 9 ? 2 : 1);
+        const Bytes bytes = ReadAll(r, 65536);
+        ASSERT_EQ(bytes.size(), r.DataSize());
+        const size_t channels = f.nChannels, frames = bytes.size() / (2 * channels);
+        auto sample = [&](size_t frame, size_t c) {
+            const size_t i = 2 * (frame * channels + c);
+            return static_cast<std::int16_t>(bytes[i] | bytes[i + 1] << 8) / 32768.0;
+        };
+        const double seconds = double(frames) / 44100;
+        if (n == 9) {
+            EXPECT_GE(seconds, 2.0);
+        } else {
+            EXPECT_GT(seconds, 0.05);
+            EXPECT_LT(seconds, 2.0);
+        }
+        double peak = 0, largestStep = 0;
+        for (size_t i = 0; i < frames; ++i)
+            for (size_t c = 0; c < channels; ++c) {
+                peak = std::max(peak, std::fabs(sample(i, c)));
+                if (i > 0)
+                    largestStep = std::max(largestStep, std::fabs(sample(i, c) - sample(i - 1, c)));
+            }
+        EXPECT_GT(20 * std::log10(peak), -7.0);
+        EXPECT_LT(20 * std::log10(peak), -1.0);
+        for (size_t c = 0; c < channels; ++c) {
+            if (n == 9) {
+                EXPECT_LE(std::fabs(sample(0, c) - sample(frames - 1, c)), largestStep);
+            } else {
+                EXPECT_LT(std::fabs(sample(0, c)), 0.002);
+                EXPECT_LT(std::fabs(sample(frames - 1, c)), 0.002);
+            }
+        }
+    }
 }
