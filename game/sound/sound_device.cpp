@@ -125,8 +125,7 @@ CSoundClip::CSoundClip(IDirectSoundBuffer** from, DWORD size, DWORD count, CWave
       bufferCount(buffers ? count : 0),
       creationFlags(flags)
 {
-    for (DWORD i = 0; i < bufferCount; ++i)
-        buffers[i] = from[i];
+    for (DWORD i = 0; i < bufferCount; ++i) buffers[i] = from[i];
     if (bufferCount > 0)
         FillFromWave(buffers[0], false);
 }

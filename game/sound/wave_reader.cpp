@@ -25,18 +25,26 @@ constexpr DWORD kData = FourCC("data");
 constexpr std::size_t kPcmRecord = 16;  // tag, channels, rate, bytes per second, alignment, bits
 constexpr std::size_t kFormatRecord = sizeof(WAVEFORMATEX);
 
-DWORD Le32(const std::uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<DWORD>(p[3]) << 24; }
-WORD Le16(const std::uint8_t* p) { return static_cast<WORD>(p[0] | p[1] << 8); }
+DWORD Le32(const std::uint8_t* p)
+{
+    return p[0] | p[1] << 8 | p[2] << 16 | static_cast<DWORD>(p[3]) << 24;
+}
+WORD Le16(const std::uint8_t* p)
+{
+    return static_cast<WORD>(p[0] | p[1] << 8);
+}
 
 void PutLe32(std::uint8_t* p, DWORD v)
 {
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
 }  // namespace
 
-CWaveReader::~CWaveReader() { Close(); }
+CWaveReader::~CWaveReader()
+{
+    Close();
+}
 
 HRESULT CWaveReader::Open(const char* fileName, const WAVEFORMATEX* wfx, int openMode)
 {

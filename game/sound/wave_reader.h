@@ -44,7 +44,10 @@ public:
 
     // The format record of the open file (18 bytes and its extra bytes), or
     // null before a successful read-mode Open.
-    const WAVEFORMATEX* Format() const { return reinterpret_cast<const WAVEFORMATEX*>(format.get()); }
+    const WAVEFORMATEX* Format() const
+    {
+        return reinterpret_cast<const WAVEFORMATEX*>(format.get());
+    }
     std::size_t FormatSize() const { return formatSize; }
     // The size of "data" as found by Open; 0 when Open failed.
     DWORD DataSize() const { return dataSize; }

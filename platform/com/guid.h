@@ -11,6 +11,9 @@ struct GUID {
     std::uint8_t Data4[8];
 };
 
-inline bool operator==(const GUID& a, const GUID& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+inline bool operator==(const GUID& a, const GUID& b)
+{
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
 
 inline constexpr GUID GUID_NULL{};

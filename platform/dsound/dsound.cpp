@@ -152,7 +152,8 @@ HRESULT Upload(Samples& s)
     const ALenum alFormat = sampleBytes == 1 ? AL_FORMAT_MONO8 : AL_FORMAT_MONO16;
     alGetError();
     if (s.SideCount() == 1) {
-        alBufferData(s.sides[0], alFormat, s.bytes.data(), static_cast<ALsizei>(frames * sampleBytes),
+        alBufferData(s.sides[0], alFormat, s.bytes.data(),
+                     static_cast<ALsizei>(frames * sampleBytes),
                      static_cast<ALsizei>(f.nSamplesPerSec));
     } else {
         std::vector<std::uint8_t> side(frames * sampleBytes);
@@ -590,8 +591,8 @@ HRESULT DirectSoundCreateLoopback(DWORD rate, IDirectSound8** ds)
         return DSERR_NODRIVER;
     auto open = reinterpret_cast<LPALCLOOPBACKOPENDEVICESOFT>(
         alcGetProcAddress(nullptr, "alcLoopbackOpenDeviceSOFT"));
-    auto render =
-        reinterpret_cast<LPALCRENDERSAMPLESSOFT>(alcGetProcAddress(nullptr, "alcRenderSamplesSOFT"));
+    auto render = reinterpret_cast<LPALCRENDERSAMPLESSOFT>(
+        alcGetProcAddress(nullptr, "alcRenderSamplesSOFT"));
     if (open == nullptr || render == nullptr)
         return DSERR_NODRIVER;
     ALCdevice* alDevice = open(nullptr);

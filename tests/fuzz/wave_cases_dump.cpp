@@ -13,7 +13,8 @@ namespace {
 void Write(const std::string& dir, const std::string& name, const wav::Bytes& bytes)
 {
     std::ofstream(dir + "/" + name + ".wav", std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
 }
 
 }  // namespace
@@ -26,8 +27,7 @@ int main(int argc, char** argv)
     }
     const std::string dir = argv[2];
     if (std::strcmp(argv[1], "bad") == 0) {
-        for (const wav::Case& c : wav::MalformedCases())
-            Write(dir, c.name, c.bytes);
+        for (const wav::Case& c : wav::MalformedCases()) Write(dir, c.name, c.bytes);
         return 0;
     }
     using namespace wav;

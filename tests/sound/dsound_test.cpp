@@ -22,8 +22,7 @@ protected:
     void SetUp() override { ASSERT_EQ(DirectSoundCreateLoopback(kRate, &ds), DS_OK); }
     void TearDown() override
     {
-        for (IDirectSoundBuffer* b : made)
-            b->Release();
+        for (IDirectSoundBuffer* b : made) b->Release();
         if (ds != nullptr) {
             EXPECT_EQ(ds->Release(), 0u);
         }
@@ -70,7 +69,8 @@ protected:
             const double v = std::sin(2 * M_PI * 441.0 * i / kRate);
             s[i * channels] = static_cast<std::int16_t>(std::lround(32767 * amp * v));
             if (channels == 2)
-                s[i * 2 + 1] = static_cast<std::int16_t>(std::lround(32767 * (rightAmp < 0 ? amp : rightAmp) * v));
+                s[i * 2 + 1] = static_cast<std::int16_t>(
+                    std::lround(32767 * (rightAmp < 0 ? amp : rightAmp) * v));
         }
         EXPECT_EQ(b->Unlock(p, n, nullptr, 0), DS_OK);
         return b;
@@ -112,7 +112,10 @@ protected:
     std::vector<IDirectSoundBuffer*> made;
 };
 
-double Gain(LONG hundredthsDb) { return std::pow(10.0, hundredthsDb / 2000.0); }
+double Gain(LONG hundredthsDb)
+{
+    return std::pow(10.0, hundredthsDb / 2000.0);
+}
 
 TEST_F(Loopback, VolumeAndPanAreExactGainsPerSide)
 {
@@ -135,7 +138,8 @@ TEST_F(Loopback, VolumeAndPanAreExactGainsPerSide)
     for (WORD channels : {1, 2}) {
         IDirectSoundBuffer* b = Sine(channels, kRate, 0.5);
         for (const LevelCase& c : cases) {
-            SCOPED_TRACE(testing::Message() << channels << " ch, volume " << c.volume << " pan " << c.pan);
+            SCOPED_TRACE(testing::Message()
+                         << channels << " ch, volume " << c.volume << " pan " << c.pan);
             const Rms r = PlayedLevel(b, c.volume, c.pan);
             EXPECT_NEAR(r.left, full * c.left, full * 0.01 + 1e-5);
             EXPECT_NEAR(r.right, full * c.right, full * 0.01 + 1e-5);
@@ -293,9 +297,27 @@ TEST_F(Loopback, RefusesWhatItCannotPlay)
     const FormatCase cases[] = {
         {"float", with(ok, [](auto& f) { f.wFormatTag = 3; }), 400, DSERR_BADFORMAT},
         {"0 channels", with(ok, [](auto& f) { f.nChannels = 0; }), 400, DSERR_BADFORMAT},
-        {"3 channels", with(ok, [](auto& f) { f.nChannels = 3; f.nBlockAlign = 6; }), 600, DSERR_BADFORMAT},
-        {"24 bits", with(ok, [](auto& f) { f.wBitsPerSample = 24; f.nBlockAlign = 6; }), 600, DSERR_BADFORMAT},
-        {"4 bits", with(ok, [](auto& f) { f.wBitsPerSample = 4; f.nBlockAlign = 1; }), 400, DSERR_BADFORMAT},
+        {"3 channels",
+         with(ok,
+              [](auto& f) {
+                  f.nChannels = 3;
+                  f.nBlockAlign = 6;
+              }),
+         600, DSERR_BADFORMAT},
+        {"24 bits",
+         with(ok,
+              [](auto& f) {
+                  f.wBitsPerSample = 24;
+                  f.nBlockAlign = 6;
+              }),
+         600, DSERR_BADFORMAT},
+        {"4 bits",
+         with(ok,
+              [](auto& f) {
+                  f.wBitsPerSample = 4;
+                  f.nBlockAlign = 1;
+              }),
+         400, DSERR_BADFORMAT},
         {"rate 0", with(ok, [](auto& f) { f.nSamplesPerSec = 0; }), 400, DSERR_BADFORMAT},
         {"rate 99", with(ok, [](auto& f) { f.nSamplesPerSec = 99; }), 400, DSERR_BADFORMAT},
         {"rate 200001", with(ok, [](auto& f) { f.nSamplesPerSec = 200001; }), 400, DSERR_BADFORMAT},

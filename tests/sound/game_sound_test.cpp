@@ -69,8 +69,7 @@ TEST_F(GameSoundStart, LoadsTheNineClipsAndLoopsTheBackground)
     ASSERT_TRUE(game.StartSound());
     const GameSound& sound = GameSoundState();
     ASSERT_NE(sound.device, nullptr);
-    for (int n = 1; n <= 9; ++n)
-        EXPECT_NE(sound.clips[n - 1], nullptr) << n;
+    for (int n = 1; n <= 9; ++n) EXPECT_NE(sound.clips[n - 1], nullptr) << n;
     game.PlayClip(9, DSBPLAY_LOOPING, -1500);
     EXPECT_TRUE(Playing(9));
     game.PlayClip(7, 0, -500);
@@ -94,11 +93,9 @@ TEST_F(GameSoundStart, WithSound5MissingClips1To4LoadAnd5To9DoNot)
     CopyClips(5);
     EXPECT_FALSE(game.StartSound());
     const GameSound& sound = GameSoundState();
-    for (int n = 1; n <= 9; ++n)
-        EXPECT_EQ(sound.clips[n - 1] != nullptr, n < 5) << n;
+    for (int n = 1; n <= 9; ++n) EXPECT_EQ(sound.clips[n - 1] != nullptr, n < 5) << n;
     // Playing clips that never loaded does nothing, nor do numbers out of range.
-    for (int n = -1; n <= 10; ++n)
-        game.PlayClip(n, 0, -500);
+    for (int n = -1; n <= 10; ++n) game.PlayClip(n, 0, -500);
     EXPECT_FALSE(Playing(9));
 
     // Once the file is there, the next start loads the rest.
@@ -106,8 +103,7 @@ TEST_F(GameSoundStart, WithSound5MissingClips1To4LoadAnd5To9DoNot)
     CSoundClip* first = sound.clips[0];
     EXPECT_TRUE(game.StartSound());
     EXPECT_EQ(sound.clips[0], first);
-    for (int n = 1; n <= 9; ++n)
-        EXPECT_NE(sound.clips[n - 1], nullptr) << n;
+    for (int n = 1; n <= 9; ++n) EXPECT_NE(sound.clips[n - 1], nullptr) << n;
 }
 
 TEST_F(GameSoundStart, WithoutAnAudioDeviceTheGameStartsSilent)
@@ -117,8 +113,7 @@ TEST_F(GameSoundStart, WithoutAnAudioDeviceTheGameStartsSilent)
     CopyClips();
     EXPECT_FALSE(game.StartSound());
     EXPECT_EQ(GameSoundState().device, nullptr);
-    for (int n = 1; n <= 9; ++n)
-        game.PlayClip(n, 0, -500);
+    for (int n = 1; n <= 9; ++n) game.PlayClip(n, 0, -500);
 
     orvexSetImageGeometry(352, 288);
     game.FilterStart();

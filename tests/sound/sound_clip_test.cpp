@@ -52,9 +52,21 @@ struct FakeBuffer final : IDirectSoundBuffer {
         return lost ? DSERR_BUFFERLOST : DS_OK;
     }
     HRESULT Stop() override { return DS_OK; }
-    HRESULT SetVolume(LONG v) override { volume = v; return DS_OK; }
-    HRESULT SetFrequency(DWORD f) override { frequency = f; return DS_OK; }
-    HRESULT SetPan(LONG p) override { pan = p; return DS_OK; }
+    HRESULT SetVolume(LONG v) override
+    {
+        volume = v;
+        return DS_OK;
+    }
+    HRESULT SetFrequency(DWORD f) override
+    {
+        frequency = f;
+        return DS_OK;
+    }
+    HRESULT SetPan(LONG p) override
+    {
+        pan = p;
+        return DS_OK;
+    }
     HRESULT Restore() override
     {
         ++restores;
@@ -88,8 +100,7 @@ struct RecordingDevice final : IDirectSound8 {
 
     ~RecordingDevice()
     {
-        for (FakeBuffer* b : created)
-            delete b;
+        for (FakeBuffer* b : created) delete b;
     }
     ULONG AddRef() override { return 2; }
     ULONG Release() override { return 1; }
@@ -123,7 +134,8 @@ fs::path WriteFile(const std::string& name, const Bytes& bytes)
 {
     const fs::path path = fs::temp_directory_path() / ("orvex_clip_" + name + ".wav");
     std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
     return path;
 }
 
@@ -185,8 +197,8 @@ TEST(PickIdleBuffer, FirstIdleElseADrawFromTheGamesGenerator)
             GameRandom expect;
             expect.Seed(seed);
             IDirectSoundBuffer* picked = clip.PickIdleBuffer();
-            const int index = c.expected == -2 ? expect.Next() % static_cast<int>(array.size())
-                                               : c.expected;
+            const int index =
+                c.expected == -2 ? expect.Next() % static_cast<int>(array.size()) : c.expected;
             EXPECT_EQ(picked, array[index]) << "seed " << seed;
             EXPECT_EQ(DrawsSince(seed), c.draws) << "seed " << seed;
         }
@@ -231,7 +243,8 @@ TEST(FillFromWave, ShortDataIsFollowedBySilenceOrRepeated)
         const char* name;
         WORD bits;
         bool repeat;
-    } cases[] = {{"8-bit, silence", 8, false}, {"16-bit, silence", 16, false}, {"8-bit, repeat", 8, true}};
+    } cases[] = {
+        {"8-bit, silence", 8, false}, {"16-bit, silence", 16, false}, {"8-bit, repeat", 8, true}};
     const Bytes data = wav::Ramp(6);
     for (const FillCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -320,9 +333,9 @@ TEST(CreateClip, ArgumentsAndFilesThatYieldNothing)
     CSoundDevice device;
     device.device = &recorder;
     const fs::path good = WriteFile("good", wav::File({}, wav::Ramp(8)));
-    const fs::path empty = WriteFile("empty", wav::Riff(wav::Cat(
-                                                  {wav::Chunk("fmt ", wav::FormatRecord({})),
-                                                   wav::Chunk("data", Bytes{})})));
+    const fs::path empty =
+        WriteFile("empty", wav::Riff(wav::Cat({wav::Chunk("fmt ", wav::FormatRecord({})),
+                                               wav::Chunk("data", Bytes{})})));
     EXPECT_EQ(device.CreateClip(nullptr, good.c_str(), 0, GUID_NULL, 1), E_INVALIDARG);
     EXPECT_EQ(device.CreateClip(&clip, nullptr, 0, GUID_NULL, 1), E_INVALIDARG);
     EXPECT_EQ(device.CreateClip(&clip, good.c_str(), 0, GUID_NULL, 0), E_INVALIDARG);
@@ -340,8 +353,9 @@ TEST(CreateClip, HandsTheWholeFormatBlockAndSizeToTheDevice)
     Bytes record = wav::FormatRecord({.tag = 2, .channels = 1, .rate = 8000, .bits = 4});
     wav::Put16(record, 4);
     record.insert(record.end(), {0xC1, 0xC2, 0xC3, 0xC4});
-    const fs::path path =
-        WriteFile("adpcm", wav::Riff(wav::Cat({wav::Chunk("fmt ", record), wav::Chunk("data", wav::Ramp(50))})));
+    const fs::path path = WriteFile(
+        "adpcm",
+        wav::Riff(wav::Cat({wav::Chunk("fmt ", record), wav::Chunk("data", wav::Ramp(50))})));
     RecordingDevice recorder;
     CSoundDevice device;
     device.device = &recorder;
@@ -368,7 +382,8 @@ TEST(CreateClip, MoreBuffersAreDuplicatesOrCopiesAndFailuresLeakNothing)
     } cases[] = {
         {"duplicates", kClipFlags, DS_OK, -1, S_OK, 1, 3},
         {"effects: copies", kClipFlags | DSBCAPS_CTRLFX, DS_OK, -1, S_OK, 4, 0},
-        {"no virtualization passes", kClipFlags, DS_NO_VIRTUALIZATION, -1, DS_NO_VIRTUALIZATION, 1, 3},
+        {"no virtualization passes", kClipFlags, DS_NO_VIRTUALIZATION, -1, DS_NO_VIRTUALIZATION, 1,
+         3},
         {"the third fails", kClipFlags, DS_OK, 1, DSERR_OUTOFMEMORY, 1, 2},
         {"the first fails", kClipFlags, DSERR_BADFORMAT, -1, DSERR_BADFORMAT, 1, 0},
     };
@@ -389,8 +404,7 @@ TEST(CreateClip, MoreBuffersAreDuplicatesOrCopiesAndFailuresLeakNothing)
             delete clip;
         }
         // Every buffer made was released, by the clip or by the failed load.
-        for (FakeBuffer* b : recorder.created)
-            EXPECT_EQ(b->refs, 0u);
+        for (FakeBuffer* b : recorder.created) EXPECT_EQ(b->refs, 0u);
         device.device = nullptr;
     }
     fs::remove(path);
@@ -403,8 +417,7 @@ protected:
     void SetUp() override { ASSERT_EQ(DirectSoundCreateLoopback(44100, &device.device), DS_OK); }
     void TearDown() override
     {
-        for (CSoundClip* c : clips)
-            delete c;
+        for (CSoundClip* c : clips) delete c;
     }
 
     CSoundClip* Load(const std::string& path, HRESULT* result = nullptr)
@@ -429,8 +442,7 @@ protected:
     static double Rms(const std::vector<float>& out, int side)
     {
         double sum = 0;
-        for (size_t i = side; i < out.size(); i += 2)
-            sum += out[i] * out[i];
+        for (size_t i = side; i < out.size(); i += 2) sum += out[i] * out[i];
         return std::sqrt(sum / (out.size() / 2));
     }
 
@@ -441,8 +453,7 @@ protected:
 TEST_F(LoopbackClip, AClipStillSoundingDoesNotStartASecondCopy)
 {
     Bytes ramp;
-    for (int i = 0; i < 30000; ++i)
-        wav::Put16(ramp, static_cast<std::uint32_t>(i));
+    for (int i = 0; i < 30000; ++i) wav::Put16(ramp, static_cast<std::uint32_t>(i));
     const fs::path path = WriteFile("ramp", wav::File({}, ramp));
     CSoundClip* clip = Load(path.string());
     ASSERT_NE(clip, nullptr);
@@ -464,16 +475,14 @@ TEST_F(LoopbackClip, AClipStillSoundingDoesNotStartASecondCopy)
 TEST_F(LoopbackClip, ALostClipPlaysFreshlyCopiedSamples)
 {
     Bytes ramp;
-    for (int i = 0; i < 4000; ++i)
-        wav::Put16(ramp, static_cast<std::uint32_t>(i * 8));
+    for (int i = 0; i < 4000; ++i) wav::Put16(ramp, static_cast<std::uint32_t>(i * 8));
     const fs::path path = WriteFile("lost", wav::File({}, ramp));
     CSoundClip* clip = Load(path.string());
     ASSERT_NE(clip, nullptr);
     ASSERT_EQ(DirectSoundTestLoseBuffers(device.device), DS_OK);
     ASSERT_EQ(clip->Play(0, 0, 0, -1, 0), DS_OK);
     const auto out = Render(3000);
-    for (int i = 0; i < 3000; i += 97)
-        ASSERT_NEAR(out[2 * i] * 32768.0, i * 8, 2) << i;
+    for (int i = 0; i < 3000; i += 97) ASSERT_NEAR(out[2 * i] * 32768.0, i * 8, 2) << i;
     fs::remove(path);
 }
 
@@ -486,9 +495,15 @@ TEST_F(LoopbackClip, MalformedFilesFailToLoadAndOddOnesLoad)
         Load(path.string(), &hr);
         switch (c.expect) {
             case wav::Expect::kFails:
-            case wav::Expect::kEmpty: EXPECT_EQ(hr, E_FAIL); break;
-            case wav::Expect::kLoads: EXPECT_EQ(hr, S_OK); break;
-            case wav::Expect::kDeviceRefuses: EXPECT_EQ(hr, DSERR_BADFORMAT); break;
+            case wav::Expect::kEmpty:
+                EXPECT_EQ(hr, E_FAIL);
+                break;
+            case wav::Expect::kLoads:
+                EXPECT_EQ(hr, S_OK);
+                break;
+            case wav::Expect::kDeviceRefuses:
+                EXPECT_EQ(hr, DSERR_BADFORMAT);
+                break;
         }
         fs::remove(path);
     }
@@ -506,7 +521,9 @@ TEST_F(LoopbackClip, GameClipsComeOutAtTheirVolumesCentred)
         LONG volume;
         DWORD flags;
         DWORD frames;  // measured from the start
-    } cases[] = {{7, -500, 0, 11000}, {8, -1000, 0, 12000}, {4, -500, 0, 60000},
+    } cases[] = {{7, -500, 0, 11000},
+                 {8, -1000, 0, 12000},
+                 {4, -500, 0, 60000},
                  {9, -1500, DSBPLAY_LOOPING, 176400}};
     for (const LevelCase& c : cases) {
         SCOPED_TRACE(c.clip);

@@ -23,14 +23,12 @@ inline void Put32(Bytes& b, std::uint32_t v)
 }
 inline void PutId(Bytes& b, const char* id)
 {
-    for (int i = 0; i < 4; ++i)
-        b.push_back(static_cast<std::uint8_t>(id[i]));
+    for (int i = 0; i < 4; ++i) b.push_back(static_cast<std::uint8_t>(id[i]));
 }
 inline Bytes Cat(std::initializer_list<Bytes> parts)
 {
     Bytes out;
-    for (const Bytes& p : parts)
-        out.insert(out.end(), p.begin(), p.end());
+    for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
     return out;
 }
 
@@ -90,8 +88,7 @@ inline Bytes Riff(const Bytes& body, std::int64_t declared = -1)
 inline Bytes Ramp(std::size_t n, std::uint8_t start = 1)
 {
     Bytes b(n);
-    for (std::size_t i = 0; i < n; ++i)
-        b[i] = static_cast<std::uint8_t>(start + i * 7);
+    for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<std::uint8_t>(start + i * 7);
     return b;
 }
 
@@ -135,8 +132,7 @@ inline std::vector<Case> MalformedCases()
     };
     auto format = [&](const Pcm& p) { return File(p, samples); };
     Bytes tinyChunks;
-    for (int i = 0; i < 10000; ++i)
-        tinyChunks = Cat({tinyChunks, Chunk("junk", Bytes{})});
+    for (int i = 0; i < 10000; ++i) tinyChunks = Cat({tinyChunks, Chunk("junk", Bytes{})});
     Bytes oddJunk = Bytes{1, 2, 3};
     Bytes gigabytes = Riff(Cat({fmtChunk, Chunk("data", 0x7FFFFFF0u, Ramp(8))}));
     gigabytes.resize(100, 0);
@@ -154,8 +150,9 @@ inline std::vector<Case> MalformedCases()
         {"header_only", Bytes(good.begin(), good.begin() + 12), Expect::kFails},
         {"not_riff", Cat({Bytes{'R', 'I', 'F', 'X'}, Bytes(good.begin() + 4, good.end())}),
          Expect::kFails},
-        {"not_wave", Cat({Bytes(good.begin(), good.begin() + 8), Bytes{'A', 'V', 'I', ' '},
-                          Bytes(good.begin() + 12, good.end())}),
+        {"not_wave",
+         Cat({Bytes(good.begin(), good.begin() + 8), Bytes{'A', 'V', 'I', ' '},
+              Bytes(good.begin() + 12, good.end())}),
          Expect::kFails},
         {"riff_size_0", Riff(Cat({fmtChunk, dataChunk}), 0), Expect::kFails},
         {"riff_size_past_end", Riff(Cat({fmtChunk, dataChunk}), good.size()), Expect::kFails},

@@ -20,7 +20,8 @@ fs::path WriteFile(const std::string& name, const Bytes& bytes)
 {
     const fs::path path = fs::temp_directory_path() / ("orvex_wave_" + name + ".wav");
     std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
     return path;
 }
 
@@ -77,7 +78,8 @@ TEST(WaveReader, NonPcmKeepsItsExtraFormatBytes)
     wav::Put16(record, 5);
     const Bytes extra = {9, 8, 7, 6, 5};
     record.insert(record.end(), extra.begin(), extra.end());
-    const Bytes file = wav::Riff(wav::Cat({wav::Chunk("fmt ", record), wav::Chunk("data", wav::Ramp(10))}));
+    const Bytes file =
+        wav::Riff(wav::Cat({wav::Chunk("fmt ", record), wav::Chunk("data", wav::Ramp(10))}));
 
     CWaveReader r;
     ASSERT_EQ(r.OpenMemory(file.data(), file.size()), S_OK);
@@ -184,8 +186,8 @@ TEST(WaveReader, WriteModeMakesHeaderFactAndEmptyData)
 {
     struct WriteCase {
         const char* name;
-        Bytes record;  // the format block handed to Open
-        Bytes fmtData; // what the "fmt " chunk must hold
+        Bytes record;   // the format block handed to Open
+        Bytes fmtData;  // what the "fmt " chunk must hold
     };
     Bytes pcm = wav::FormatRecord({.channels = 2, .rate = 44100, .bits = 16});
     Bytes pcmBlock = pcm;
@@ -194,16 +196,17 @@ TEST(WaveReader, WriteModeMakesHeaderFactAndEmptyData)
     wav::Put16(adpcm, 3);
     adpcm.insert(adpcm.end(), {0xA1, 0xA2, 0xA3});
     const WriteCase cases[] = {
-        {"pcm", pcmBlock, pcm},
-        {"with_extra", adpcm, adpcm},  // 21 bytes: padded
+        {"pcm", pcmBlock, pcm}, {"with_extra", adpcm, adpcm},  // 21 bytes: padded
     };
     for (const WriteCase& c : cases) {
         SCOPED_TRACE(c.name);
-        const fs::path path = fs::temp_directory_path() / (std::string("orvex_write_") + c.name + ".wav");
+        const fs::path path =
+            fs::temp_directory_path() / (std::string("orvex_write_") + c.name + ".wav");
         {
             CWaveReader w;
-            ASSERT_EQ(w.Open(path.c_str(), reinterpret_cast<const WAVEFORMATEX*>(c.record.data()), 0),
-                      S_OK);
+            ASSERT_EQ(
+                w.Open(path.c_str(), reinterpret_cast<const WAVEFORMATEX*>(c.record.data()), 0),
+                S_OK);
             ASSERT_EQ(w.Close(), S_OK);
         }
         Bytes fact = {0, 0, 0, 0};
@@ -219,8 +222,9 @@ TEST(WaveReader, WriteModeMakesHeaderFactAndEmptyData)
         fs::remove(path);
     }
     CWaveReader w;
-    EXPECT_EQ(w.Open("/nonexistent/dir/x.wav", reinterpret_cast<const WAVEFORMATEX*>(pcmBlock.data()), 0),
-              E_FAIL);
+    EXPECT_EQ(
+        w.Open("/nonexistent/dir/x.wav", reinterpret_cast<const WAVEFORMATEX*>(pcmBlock.data()), 0),
+        E_FAIL);
     EXPECT_EQ(w.Open("/tmp/x.wav", nullptr, 0), E_INVALIDARG);
 }
 
