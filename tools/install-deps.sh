@@ -10,6 +10,7 @@ PACKAGES="
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-gtk3 gstreamer1.0-tools
   libopenal-dev libopenal1
+  clang libclang-rt-14-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth
 "
