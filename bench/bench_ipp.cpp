@@ -46,6 +46,8 @@ const Ipp32f kGrey[3] = {0.33f, 0.33f, 0.33f};
 const Ipp8u kTint[3] = {100, 100, 100};
 
 IPP_BENCH(Mirror, ippiMirror_8u_C3IR(im.frame, im.frameStep, kRoi, ippAxsVertical));
+IPP_BENCH(MirrorUpDown, ippiMirror_8u_C3IR(im.frame, im.frameStep, kRoi, ippAxsHorizontal));
+IPP_BENCH(MirrorBoth, ippiMirror_8u_C3IR(im.frame, im.frameStep, kRoi, ippAxsBoth));
 IPP_BENCH(ColorToGray,
           ippiColorToGray_8u_C3C1R(im.frame, im.frameStep, im.grey, im.greyStep, kRoi, kGrey));
 IPP_BENCH(Convert, ippiConvert_8u32f_C1R(im.grey, im.greyStep, im.accum, im.accumStep, kRoi));

@@ -10,6 +10,7 @@
 
 #include "ipp.h"
 #include "ipp_checks.h"
+#include "kernels.h"
 
 namespace {
 
@@ -37,6 +38,10 @@ IppStatus ippiConvert_8u32f_C1R(const Ipp8u* pSrc, int srcStep, Ipp32f* pDst, in
         return s;
     if (IppStatus s = FloatStep(dstStep); s != ippStsNoErr)
         return s;
+    if (ipp_kernels::HaveAvx2()) {
+        ipp_kernels::ConvertAvx2(pSrc, srcStep, pDst, dstStep, roi.width, roi.height);
+        return ippStsNoErr;
+    }
     for (int r = 0; r < roi.height; ++r) {
         const Ipp8u* src = Row(pSrc, srcStep, r);
         Ipp32f* dst = Row(pDst, dstStep, r);
@@ -45,9 +50,41 @@ IppStatus ippiConvert_8u32f_C1R(const Ipp8u* pSrc, int srcStep, Ipp32f* pDst, in
     return ippStsNoErr;
 }
 
-// Worked in double, where (v - vMin) and, for the range 0..255, the scale of
-// exactly 1 lose nothing: the plain conversion is then v rounded to nearest,
-// halves up. Values outside the range saturate; NaN gives 0.
+namespace {
+
+// Adding 2^23 to a float in 0..255 leaves no fraction bits, so the addition
+// rounds it to an integer in the processor's rounding mode, to nearest with
+// ties to even, exactly as the vector kernel's conversion does; taking 2^23
+// away again is exact. The same with 2^52 for doubles.
+constexpr float kRoundFloat = 0x1p23f;
+constexpr double kRoundDouble = 0x1p52;
+
+// Values 0..255 as they are: clamped (NaN to 0) and rounded. From pixel
+// `from` on, which the vector kernel may have reached.
+void ScaleRowPlain(const Ipp32f* src, Ipp8u* dst, int from, int width) {
+    for (int x = from; x < width; ++x) {
+        float v = src[x];
+        v = v > 0.0f ? v : 0.0f;
+        v = v < 255.0f ? v : 255.0f;
+        dst[x] = static_cast<Ipp8u>(static_cast<int>((v + kRoundFloat) - kRoundFloat));
+    }
+}
+
+// Any other range, in double: (v - vMin) is exact there, and the product with
+// the scale is rounded once before the rounding to an integer.
+void ScaleRowMapped(const Ipp32f* src, Ipp8u* dst, int width, double low, double scale) {
+    for (int x = 0; x < width; ++x) {
+        double v = (src[x] - low) * scale;
+        v = v > 0.0 ? v : 0.0;
+        v = v < 255.0 ? v : 255.0;
+        dst[x] = static_cast<Ipp8u>(static_cast<int>((v + kRoundDouble) - kRoundDouble));
+    }
+}
+
+}  // namespace
+
+// With the range 0..255 the map is the identity and each value is rounded as
+// it is; a NaN is not above 0 and becomes 0.
 IppStatus ippiScale_32f8u_C1R(const Ipp32f* pSrc, int srcStep, Ipp8u* pDst, int dstStep,
                               IppiSize roi, Ipp32f vMin, Ipp32f vMax) {
     if (pSrc == nullptr || pDst == nullptr)
@@ -59,18 +96,20 @@ IppStatus ippiScale_32f8u_C1R(const Ipp32f* pSrc, int srcStep, Ipp8u* pDst, int 
         return s;
     if (!std::isfinite(vMin) || !std::isfinite(vMax) || !(vMax > vMin))
         return ippStsScaleRangeErr;
+    if (vMin == 0.0f && vMax == 255.0f) {
+        const bool vector = ipp_kernels::HaveAvx2();
+        for (int r = 0; r < roi.height; ++r) {
+            const Ipp32f* src = Row(pSrc, srcStep, r);
+            Ipp8u* dst = Row(pDst, dstStep, r);
+            const int done = vector ? ipp_kernels::ScaleRowPlainAvx2(src, dst, roi.width) : 0;
+            ScaleRowPlain(src, dst, done, roi.width);
+        }
+        return ippStsNoErr;
+    }
     const double low = vMin;
     const double scale = 255.0 / (static_cast<double>(vMax) - low);
-    for (int r = 0; r < roi.height; ++r) {
-        const Ipp32f* src = Row(pSrc, srcStep, r);
-        Ipp8u* dst = Row(pDst, dstStep, r);
-        for (int x = 0; x < roi.width; ++x) {
-            double v = (src[x] - low) * scale + 0.5;
-            v = v > 0.0 ? v : 0.0;
-            v = v < 255.0 ? v : 255.0;
-            dst[x] = static_cast<Ipp8u>(static_cast<int>(v));
-        }
-    }
+    for (int r = 0; r < roi.height; ++r)
+        ScaleRowMapped(Row(pSrc, srcStep, r), Row(pDst, dstStep, r), roi.width, low, scale);
     return ippStsNoErr;
 }
 
@@ -121,10 +160,13 @@ IppStatus ippiAddWeighted_8u32f_C1IR(const Ipp8u* pSrc, int srcStep, Ipp32f* pSr
     if (IppStatus s = FloatStep(srcDstStep); s != ippStsNoErr)
         return s;
     const Ipp32f keep = 1.0f - alpha;
+    const bool vector = ipp_kernels::HaveAvx2();
     for (int r = 0; r < roi.height; ++r) {
         const Ipp8u* src = Row(pSrc, srcStep, r);
         Ipp32f* acc = Row(pSrcDst, srcDstStep, r);
-        for (int x = 0; x < roi.width; ++x)
+        const int done =
+            vector ? ipp_kernels::AddWeightedRowAvx2(src, acc, roi.width, keep, alpha) : 0;
+        for (int x = done; x < roi.width; ++x)
             acc[x] = keep * acc[x] + alpha * static_cast<Ipp32f>(src[x]);
     }
     return ippStsNoErr;

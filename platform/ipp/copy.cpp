@@ -1,9 +1,11 @@
 // Copies and the mirror.
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 
 #include "ipp.h"
 #include "ipp_checks.h"
+#include "kernels.h"
 
 IppStatus ippiCopy_8u_C1R(const Ipp8u* pSrc, int srcStep, Ipp8u* pDst, int dstStep, IppiSize roi)
 {
@@ -39,6 +41,20 @@ IppStatus ippiCopy_8u_P3C3R(const Ipp8u* const pSrc[3], int srcStep, Ipp8u* pDst
     return ippStsNoErr;
 }
 
+namespace {
+
+// Exchanges pixels i and width - 1 - i for i from `from` until the middle.
+void MirrorRowScalar(Ipp8u* row, int from, int width)
+{
+    for (int left = from, right = width - 1 - from; left < right; ++left, --right) {
+        std::swap(row[3 * left], row[3 * right]);
+        std::swap(row[3 * left + 1], row[3 * right + 1]);
+        std::swap(row[3 * left + 2], row[3 * right + 2]);
+    }
+}
+
+}  // namespace
+
 IppStatus ippiMirror_8u_C3IR(Ipp8u* pSrcDst, int step, IppiSize roi, IppiAxis flip)
 {
     if (pSrcDst == nullptr)
@@ -54,13 +70,11 @@ IppStatus ippiMirror_8u_C3IR(Ipp8u* pSrcDst, int step, IppiSize roi, IppiAxis fl
                              pSrcDst + static_cast<std::ptrdiff_t>(bottom) * step);
     }
     if (flip == ippAxsVertical || flip == ippAxsBoth) {
+        const bool vector = ipp_kernels::HaveAvx2();
         for (int r = 0; r < roi.height; ++r) {
             Ipp8u* row = pSrcDst + static_cast<std::ptrdiff_t>(r) * step;
-            for (int left = 0, right = roi.width - 1; left < right; ++left, --right) {
-                std::swap(row[3 * left], row[3 * right]);
-                std::swap(row[3 * left + 1], row[3 * right + 1]);
-                std::swap(row[3 * left + 2], row[3 * right + 2]);
-            }
+            const int done = vector ? ipp_kernels::MirrorRowAvx2(row, roi.width) : 0;
+            MirrorRowScalar(row, done, roi.width);
         }
     }
     return ippStsNoErr;

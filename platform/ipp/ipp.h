@@ -1,8 +1,10 @@
 // Image primitives used by the vision and game code: 8-bit and 32-bit float
 // images given by a data pointer, a row step in bytes and a region size.
 // Implemented over OpenCV where it gives exactly the required results, else
-// plain loops that the compiler vectorises. Not implemented: anything the
-// game does not call.
+// plain loops that the compiler vectorises; the per-frame ones also have AVX2
+// kernels, chosen at run time, that give the same bytes as those loops.
+// Every function reads and writes only the 3W or W bytes (4W for floats) of
+// each row of its region. Not implemented: anything the game does not call.
 //
 // Every function on images answers a null pointer with ippStsNullPtrErr, an
 // empty or negative region with ippStsSizeErr and a row step too small for a
@@ -81,20 +83,29 @@ IPP_API IppStatus ippiCopy_8u_C1R(const Ipp8u* pSrc, int srcStep, Ipp8u* pDst, i
 IPP_API IppStatus ippiCopy_8u_P3C3R(const Ipp8u* const pSrc[3], int srcStep, Ipp8u* pDst,
                                     int dstStep, IppiSize roiSize);
 
-// In-place mirror of a 3-channel picture; ippAxsVertical exchanges left and right.
+// In-place mirror of a 3-channel picture; ippAxsVertical exchanges left and
+// right, ippAxsHorizontal top and bottom, ippAxsBoth both.
 IPP_API IppStatus ippiMirror_8u_C3IR(Ipp8u* pSrcDst, int srcDstStep, IppiSize roiSize,
                                      IppiAxis flip);
 
-// Grey = coeffs[0] * c0 + coeffs[1] * c1 + coeffs[2] * c2, rounded to
-// nearest (halves up) and saturated.
+// Grey = coeffs[0] * c0 + coeffs[1] * c1 + coeffs[2] * c2, saturated to
+// 0..255. When every w_i = lround(coeffs[i] * 32768) lies in -32768..32767
+// (weights from -1 to just under 1), the sum is worked in 15-bit fixed point:
+// grey = (w0 c0 + w1 c1 + w2 c2 + 16384) >> 15, exact in integers, which is
+// within 0.512 of the real-valued sum (so a sum lying within 0.012 of a half
+// may round either way; the greys 50, 150, 249 and 250 of the weights 0.33f
+// each give one less than the real sum rounded). Other weights give the
+// exact weighted sum rounded to nearest, halves up; a NaN weight gives 0.
 IPP_API IppStatus ippiColorToGray_8u_C3C1R(const Ipp8u* pSrc, int srcStep, Ipp8u* pDst, int dstStep,
                                            IppiSize roiSize, const Ipp32f coeffs[3]);
 
 IPP_API IppStatus ippiConvert_8u32f_C1R(const Ipp8u* pSrc, int srcStep, Ipp32f* pDst, int dstStep,
                                         IppiSize roiSize);
-// Maps [vMin, vMax] linearly onto [0, 255], rounding to nearest (halves up)
-// and saturating; NaN gives 0. With 0..255 it is the plain rounded conversion.
-// A range that is empty or not finite gives ippStsScaleRangeErr.
+// Maps [vMin, vMax] linearly onto [0, 255], rounding to nearest with ties to
+// even (0.5 -> 0, 1.5 -> 2, 2.5 -> 2) and saturating; NaN gives 0. With 0..255
+// it is the plain rounded conversion of each float; other ranges are mapped
+// in double, (v - vMin) * (255 / (vMax - vMin)), before the rounding. A range
+// that is empty or not finite gives ippStsScaleRangeErr.
 IPP_API IppStatus ippiScale_32f8u_C1R(const Ipp32f* pSrc, int srcStep, Ipp8u* pDst, int dstStep,
                                       IppiSize roiSize, Ipp32f vMin, Ipp32f vMax);
 
@@ -107,7 +118,8 @@ IPP_API IppStatus ippiThreshold_LTValGTVal_8u_C1IR(Ipp8u* pSrcDst, int srcDstSte
                                                    Ipp8u thresholdLT, Ipp8u valueLT,
                                                    Ipp8u thresholdGT, Ipp8u valueGT);
 
-// acc = (1 - alpha) * acc + alpha * src.
+// acc = (1 - alpha) * acc + alpha * src in float: 1 - alpha and each
+// product are rounded to float, then their sum (no fused multiply-add).
 IPP_API IppStatus ippiAddWeighted_8u32f_C1IR(const Ipp8u* pSrc, int srcStep, Ipp32f* pSrcDst,
                                              int srcDstStep, IppiSize roiSize, Ipp32f alpha);
 
