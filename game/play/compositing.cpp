@@ -3,6 +3,7 @@
 // game-over shrink-out.
 #include <array>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <opencv2/imgproc.hpp>
 
@@ -34,7 +35,8 @@ void ForEachWhiteRun(const cv::Mat& mask, int row, OnRun onRun)
 
 // The span lists start with room for 25 runs a row on average; a silhouette
 // with more grows its list (once, kept for later frames) rather than losing
-// runs.
+// runs. With an empty colour picture only the spans and the byte count are
+// made.
 int CGameFilter::ExtractSpans(const cv::Mat& colour, const cv::Mat& mask,
                               std::vector<unsigned char>& pixels, std::vector<Span>& spans,
                               int& spanCount)
@@ -42,12 +44,13 @@ int CGameFilter::ExtractSpans(const cv::Mat& colour, const cv::Mat& mask,
     int bytes = 0;
     spanCount = 0;
     for (int r = 0; r < mask.rows; ++r) {
-        const unsigned char* src = colour.ptr(r);
+        const unsigned char* src = colour.empty() ? nullptr : colour.ptr(r);
         ForEachWhiteRun(mask, r, [&](int start, int length) {
             if (spanCount == static_cast<int>(spans.size()))
                 spans.resize(spans.size() * 2 + 16);
             spans[spanCount++] = {start, r, length};
-            std::copy(src + 3 * start, src + 3 * (start + length), pixels.begin() + bytes);
+            if (src)
+                std::copy(src + 3 * start, src + 3 * (start + length), pixels.begin() + bytes);
             bytes += 3 * length;
         });
     }
@@ -96,6 +99,9 @@ void CGameFilter::PasteSpans(const std::vector<unsigned char>& pixels, int spanC
     }
 }
 
+// Every row of the box gets the whole matching row of the target picture
+// (resized to the box), squeezed or stretched over the silhouette's runs in
+// that row taken left to right as one strip. Only the shape's pixels change.
 void CGameFilter::TextureSilhouette(cv::Rect box)
 {
     const cv::Mat& target = levelImages[levelIndex];
@@ -103,18 +109,23 @@ void CGameFilter::TextureSilhouette(cv::Rect box)
     // A target picture that could not be loaded paints nothing.
     if (target.empty() || box.empty())
         return;
-    frameImage.copyTo(canvasImage);
-    cv::Mat a, b(box.size(), CV_8UC3, cv::Scalar::all(255));
-    cv::resize(target, a, box.size(), 0, 0, cv::INTER_NEAREST);
-    int targetCount = 0, silhouetteCount = 0;
-    ExtractSpans(a, b, targetPixels, targetSpans, targetCount);
-
-    frameImage(box).copyTo(a);
-    silhouetteImage(box).copyTo(b);
-    const int bytes = ExtractSpans(a, b, silhouettePixels, silhouetteSpans, silhouetteCount);
-    StretchSpans(targetCount, silhouetteCount, box);
-    PasteSpans(silhouettePixels, silhouetteCount, canvasImage, bytes, box.x, box.y);
-    canvasImage.copyTo(frameImage);
+    cv::Mat resized;
+    cv::resize(target, resized, box.size(), 0, 0, cv::INTER_NEAREST);
+    // The target's spans are its whole rows: one run of the box's width each,
+    // its pixels row after row.
+    const int rowBytes = 3 * box.width;
+    for (int r = 0; r < box.height; ++r) {
+        targetSpans[r] = {0, r, box.width};
+        std::memcpy(targetPixels.data() + static_cast<std::size_t>(r) * rowBytes,
+                    resized.ptr(r), rowBytes);
+    }
+    // The silhouette's runs; their pixels are the stretched target rows, so
+    // the frame's own pixels under them are not collected.
+    int silhouetteCount = 0;
+    const int bytes = ExtractSpans(cv::Mat(), silhouetteImage(box), silhouettePixels,
+                                   silhouetteSpans, silhouetteCount);
+    StretchSpans(box.height, silhouetteCount, box);
+    PasteSpans(silhouettePixels, silhouetteCount, frameImage, bytes, box.x, box.y);
 }
 
 std::array<std::string, 2> CGameFilter::ScoreLines() const
@@ -127,29 +138,32 @@ std::array<std::string, 2> CGameFilter::ScoreLines() const
 
 void CGameFilter::DrawScoreLines()
 {
-    const auto [scoreText, energyText] = ScoreLines();
-    const int font = cv::FONT_HERSHEY_SIMPLEX;
+    const std::array<std::string, 2> lines = ScoreLines();
     const int w = Width(), h = Height();
-    int d1 = 0, d2 = 0;
-    const cv::Size s1 = cv::getTextSize(scoreText, font, 1.0, 2, &d1);
-    const cv::Size s2 = cv::getTextSize(energyText, font, 1.0, 2, &d2);
     // Only the first rows of the picture hold glyphs: the rest of it stays
     // black and XOR with black changes nothing, so the work is confined to
-    // a strip deep enough for both lines and their descenders.
-    const int depth = std::min(h, d2 + 2 * s2.height + d2 + 4);
-    cv::Mat strip = hudImage(cv::Rect(0, 0, w, depth));
-    strip.setTo(cv::Scalar::all(0));
-    cv::putText(strip, scoreText, {w - s1.width, s1.height + d1}, font, 1.0, cv::Scalar::all(255),
-                2, cv::LINE_8);
-    cv::putText(strip, energyText, {w - s2.width, d2 + 2 * s2.height}, font, 1.0,
-                cv::Scalar::all(255), 2, cv::LINE_8);
-    // Half a turn puts the strip at the bottom of the buffer, mirrored; the
-    // glyphs invert the picture under them. (On a frame too low for two
-    // separate strips the turned copy gets a picture of its own.)
-    cv::Mat turned = 2 * depth <= h ? hudImage(cv::Rect(0, h - depth, w, depth)) : cv::Mat();
-    cv::flip(strip, turned, -1);
-    cv::Mat under = frameImage(cv::Rect(0, h - depth, w, depth));
-    cv::bitwise_xor(turned, under, under);
+    // a strip deep enough for both lines and their descenders. The strip is
+    // drawn and turned again only when a line has changed.
+    if (lines != scoreStripLines || scoreStrip.cols != w) {
+        const int font = cv::FONT_HERSHEY_SIMPLEX;
+        int d1 = 0, d2 = 0;
+        const cv::Size s1 = cv::getTextSize(lines[0], font, 1.0, 2, &d1);
+        const cv::Size s2 = cv::getTextSize(lines[1], font, 1.0, 2, &d2);
+        const int depth = std::min(h, d2 + 2 * s2.height + d2 + 4);
+        cv::Mat strip = hudImage(cv::Rect(0, 0, w, depth));
+        strip.setTo(cv::Scalar::all(0));
+        cv::putText(strip, lines[0], {w - s1.width, s1.height + d1}, font, 1.0,
+                    cv::Scalar::all(255), 2, cv::LINE_8);
+        cv::putText(strip, lines[1], {w - s2.width, d2 + 2 * s2.height}, font, 1.0,
+                    cv::Scalar::all(255), 2, cv::LINE_8);
+        // Half a turn puts the strip at the bottom of the buffer, mirrored.
+        cv::flip(strip, scoreStrip, -1);
+        scoreStripLines = lines;
+    }
+    // The glyphs invert the picture under them.
+    const cv::Rect bottom(0, h - scoreStrip.rows, w, scoreStrip.rows);
+    cv::Mat under = frameImage(bottom);
+    cv::bitwise_xor(scoreStrip, under, under);
 }
 
 void CGameFilter::ShrinkOut()

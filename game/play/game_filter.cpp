@@ -134,6 +134,8 @@ void CGameFilter::ReleasePictures()
 {
     for (CachedFrame* cached : {&titleFrame, &listFrame, &tallyFrame})
         *cached = {};
+    scoreStrip.release();
+    scoreStripLines = {};
     titleImage.release();
     gameOverImage.release();
     for (cv::Mat& m : spriteImages)

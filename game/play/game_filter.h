@@ -180,6 +180,8 @@ public:
     // Screens whose picture changes rarely are made once and copied.
     CachedFrame titleFrame, listFrame, tallyFrame;
     std::array<std::string, 6> tallyDrawn;  // the lines last drawn into gameOverImage
+    cv::Mat scoreStrip;                     // the score lines, turned, ready to XOR
+    std::array<std::string, 2> scoreStripLines;
 
     // The current frame's extraction result: the chosen contour and its
     // bounding box, (0, 0, 1, 1) when there is none.
