@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "game_fixture.h"
+#include "play/game_clock.h"
 
 namespace {
 
@@ -206,4 +207,40 @@ TEST_F(FrameLoop, BackgroundRequestFromAnotherThread)
     Player();  // the last request is honoured: the player is now background
     Player();
     EXPECT_EQ(MaskCount(), 0);
+}
+
+// With the automatic reset on, a scene in which nothing has moved for
+// resetTime seconds becomes the new background; motion restarts the wait.
+TEST_F(FrameLoop, AutoResetTakesAStillSceneAsBackground)
+{
+    CaptureEmptyRoom();
+    game_clock::SetFixed(1700000000, 1000000);
+    CGameFilter::lastMotionTick = 0;
+    game->autoReset = 1;
+    game->resetTime = 2;
+    // The first check finds no motion for far longer than 2 s: the frame it
+    // sees becomes the background at once, player included.
+    Player();
+    EXPECT_EQ(MaskCount(), 0);
+    EXPECT_EQ(CGameFilter::lastMotionTick, 1000000u);
+
+    // The player leaves: the empty room differs from the new background.
+    // Leaving is motion (over 10% of the picture), which fades out of the
+    // motion detector's background within about 16 frames; each frame with
+    // motion restarts the wait.
+    for (int i = 0; i < 30; ++i) {
+        game_clock::Advance(60);
+        Nobody();
+    }
+    EXPECT_EQ(MaskCount(), Person().area());
+    const std::uint32_t lastMotion = CGameFilter::lastMotionTick;
+    EXPECT_GT(lastMotion, 1000000u);
+    game_clock::Advance(1900 - (1000000 + 30 * 60 - lastMotion));
+    Nobody();
+    EXPECT_EQ(MaskCount(), Person().area());  // 1.9 s: still waiting
+    // Past 2 s without motion: the empty room is the background again.
+    game_clock::Advance(200);
+    Nobody();
+    EXPECT_EQ(MaskCount(), 0);
+    game_clock::ReleaseFixed();
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <opencv2/imgcodecs.hpp>
 
@@ -96,4 +97,24 @@ TEST_F(Golden, LevelChoice)
     game->levelIndex = 1;
     TestFrame frame = Run(RoomWith(Person()));
     Compare(Shown(frame), "levels");
+}
+
+TEST_F(Golden, StartScreen)
+{
+    CaptureEmptyRoom();
+    game->gameState = kStartScreen;
+    Run(RoomWith(Person()));  // the panel takes this frame as its background
+    TestFrame frame = Run(RoomWith(Person()));
+    Compare(Shown(frame), "start");
+}
+
+TEST_F(Golden, NameEntry)
+{
+    CaptureEmptyRoom();
+    game->gameState = kNameEntry;
+    Run(RoomWith(Person()));
+    std::strcpy(CGameFilter::screens.typedName, "GRIM");
+    CGameFilter::screens.letterIndex = 12;
+    TestFrame frame = Run(RoomWith(Person()));
+    Compare(Shown(frame), "names");
 }
