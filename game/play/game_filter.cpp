@@ -161,8 +161,8 @@ void CGameFilter::Transform(unsigned char* frame)
         ShrinkOutBlock();
         BonusTallyBlock();
         AttractTriggerBlock();
-        StartScreenBlock();
-        LevelChoiceBlock();
+        MenuBlock(kStartScreen, &CGameFilter::StartScreen);
+        MenuBlock(kLevelChoice, &CGameFilter::LevelChoiceScreen);
         AttractBlock();
         PlayWithoutShapeBlock();
         PlayBlock();
@@ -211,9 +211,11 @@ void CGameFilter::AttractTriggerBlock()
     }
 }
 
-void CGameFilter::StartScreenBlock()
+// The start screen and the level choice: black with the player's outline,
+// and back to attract as soon as nobody is seen.
+void CGameFilter::MenuBlock(int state, void (CGameFilter::*screen)())
 {
-    if (gameState != kStartScreen)
+    if (gameState != state)
         return;
     if (!shape) {
         gameState = kAttract;
@@ -221,20 +223,7 @@ void CGameFilter::StartScreenBlock()
     }
     ClearFrame();
     DrawOutline();
-    StartScreen();
-}
-
-void CGameFilter::LevelChoiceBlock()
-{
-    if (gameState != kLevelChoice)
-        return;
-    if (!shape) {
-        gameState = kAttract;
-        return;
-    }
-    ClearFrame();
-    DrawOutline();
-    LevelChoiceScreen();
+    (this->*screen)();
 }
 
 void CGameFilter::AttractBlock()

@@ -258,8 +258,7 @@ private:
     void ShrinkOutBlock();
     void BonusTallyBlock();
     void AttractTriggerBlock();
-    void StartScreenBlock();
-    void LevelChoiceBlock();
+    void MenuBlock(int state, void (CGameFilter::*screen)());
     void AttractBlock();
     void PlayWithoutShapeBlock();
     void PlayBlock();
