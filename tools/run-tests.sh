@@ -1,12 +1,12 @@
 #!/bin/sh
-# Installs what is missing, builds the normal and the AddressSanitizer +
-# UndefinedBehaviorSanitizer flavours from scratch, and runs every test in
-# both. Extra flavours: ORVEX_FLAVOURS="normal asan tsan".
+# Installs what is missing, builds the normal, the AddressSanitizer +
+# UndefinedBehaviorSanitizer and the ThreadSanitizer flavours from scratch, and
+# runs every test in each. ORVEX_FLAVOURS chooses others ("normal asan tsan").
 set -eu
 cd "$(dirname "$0")/.."
 ./tools/install-deps.sh
 
-flavours=${ORVEX_FLAVOURS:-"normal asan"}
+flavours=${ORVEX_FLAVOURS:-"normal asan tsan"}
 jobs=$(nproc)
 for flavour in $flavours; do
   case $flavour in
