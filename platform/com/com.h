@@ -11,9 +11,9 @@
 #include "hresult.h"
 #include "unknown.h"
 
-// {00000001-0000-0000-C000-000000000046}
-inline constexpr IID IID_IClassFactory{0x00000001, 0x0000, 0x0000,
-                                       {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+// {E92F3DE6-7CEF-4C9A-8B6F-78E829737EA1}
+inline constexpr IID IID_IClassFactory{0xE92F3DE6, 0x7CEF, 0x4C9A,
+                                       {0x8B, 0x6F, 0x78, 0xE8, 0x29, 0x73, 0x7E, 0xA1}};
 
 struct IClassFactory : IUnknown {
     // outer: the aggregating object or null; with an outer object only

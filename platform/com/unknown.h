@@ -29,9 +29,9 @@ using BOOL = int;
 #define TRUE 1
 #endif
 
-// {00000000-0000-0000-C000-000000000046}
-inline constexpr IID IID_IUnknown{0x00000000, 0x0000, 0x0000,
-                                  {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+// {5D9871CE-BE52-4601-A71A-07D67984938A}
+inline constexpr IID IID_IUnknown{0x5D9871CE, 0xBE52, 0x4601,
+                                  {0xA7, 0x1A, 0x07, 0xD6, 0x79, 0x84, 0x93, 0x8A}};
 
 struct IUnknown {
     virtual HRESULT QueryInterface(REFIID riid, void** ppv) = 0;

@@ -11,10 +11,11 @@
 
 using REFERENCE_TIME = std::int64_t;  // 100 ns units
 
-// Subtypes of the FOURCC family: {XXXXXXXX-0000-0010-8000-00AA00389B71}.
+// Subtypes named by a four-character code: {XXXXXXXX-E929-4821-A1D3-3D066FD4F571}, the code
+// in the first field.
 constexpr GUID FourCCGuid(std::uint32_t fourcc)
 {
-    return {fourcc, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+    return {fourcc, 0xE929, 0x4821, {0xA1, 0xD3, 0x3D, 0x06, 0x6F, 0xD4, 0xF5, 0x71}};
 }
 constexpr std::uint32_t MakeFourCC(char a, char b, char c, char d)
 {
@@ -27,16 +28,16 @@ inline constexpr GUID MEDIASUBTYPE_NULL{};
 inline constexpr GUID MEDIATYPE_Video = FourCCGuid(MakeFourCC('v', 'i', 'd', 's'));
 inline constexpr GUID MEDIATYPE_Audio = FourCCGuid(MakeFourCC('a', 'u', 'd', 's'));
 
-inline constexpr GUID MEDIASUBTYPE_RGB8{0xE436EB7A, 0x524F, 0x11CE,
-                                        {0x9F, 0x53, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70}};
-inline constexpr GUID MEDIASUBTYPE_RGB565{0xE436EB7B, 0x524F, 0x11CE,
-                                          {0x9F, 0x53, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70}};
-inline constexpr GUID MEDIASUBTYPE_RGB555{0xE436EB7C, 0x524F, 0x11CE,
-                                          {0x9F, 0x53, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70}};
-inline constexpr GUID MEDIASUBTYPE_RGB24{0xE436EB7D, 0x524F, 0x11CE,
-                                         {0x9F, 0x53, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70}};
-inline constexpr GUID MEDIASUBTYPE_RGB32{0xE436EB7E, 0x524F, 0x11CE,
-                                         {0x9F, 0x53, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70}};
+inline constexpr GUID MEDIASUBTYPE_RGB8{0xA03996AF, 0x66CD, 0x4DAC,
+                                        {0xBA, 0x13, 0x01, 0xFD, 0x4A, 0xA6, 0xA5, 0xA1}};
+inline constexpr GUID MEDIASUBTYPE_RGB565{0xA47FA7A8, 0xD234, 0x4103,
+                                          {0xA0, 0x49, 0xF9, 0xE2, 0x69, 0x44, 0x21, 0x94}};
+inline constexpr GUID MEDIASUBTYPE_RGB555{0xCF862BC5, 0x9A50, 0x47C8,
+                                          {0xAE, 0x7A, 0x58, 0xFA, 0x36, 0x5D, 0xDF, 0x73}};
+inline constexpr GUID MEDIASUBTYPE_RGB24{0xE91A2D49, 0x371D, 0x4CF9,
+                                         {0xBB, 0xB5, 0xEA, 0xD8, 0x34, 0xBA, 0xC0, 0xF8}};
+inline constexpr GUID MEDIASUBTYPE_RGB32{0xBB7CE3A6, 0x566C, 0x4DF7,
+                                         {0xB6, 0xEE, 0x10, 0x75, 0xBC, 0x90, 0x41, 0xFC}};
 inline constexpr GUID MEDIASUBTYPE_YUY2 = FourCCGuid(MakeFourCC('Y', 'U', 'Y', '2'));
 inline constexpr GUID MEDIASUBTYPE_UYVY = FourCCGuid(MakeFourCC('U', 'Y', 'V', 'Y'));
 inline constexpr GUID MEDIASUBTYPE_I420 = FourCCGuid(MakeFourCC('I', '4', '2', '0'));
@@ -44,12 +45,12 @@ inline constexpr GUID MEDIASUBTYPE_YV12 = FourCCGuid(MakeFourCC('Y', 'V', '1', '
 inline constexpr GUID MEDIASUBTYPE_NV12 = FourCCGuid(MakeFourCC('N', 'V', '1', '2'));
 inline constexpr GUID MEDIASUBTYPE_MJPG = FourCCGuid(MakeFourCC('M', 'J', 'P', 'G'));
 
-inline constexpr GUID FORMAT_None{0x0F6417D6, 0xC318, 0x11D0,
-                                  {0xA4, 0x3F, 0x00, 0xA0, 0xC9, 0x22, 0x31, 0x96}};
-inline constexpr GUID FORMAT_VideoInfo{0x05589F80, 0xC356, 0x11CE,
-                                       {0xBF, 0x01, 0x00, 0xAA, 0x00, 0x55, 0x59, 0x5A}};
-inline constexpr GUID FORMAT_WaveFormatEx{0x05589F81, 0xC356, 0x11CE,
-                                          {0xBF, 0x01, 0x00, 0xAA, 0x00, 0x55, 0x59, 0x5A}};
+inline constexpr GUID FORMAT_None{0x5B00F2E2, 0x7E9A, 0x4C25,
+                                  {0xA4, 0x7E, 0xD8, 0x28, 0xF0, 0xA3, 0x92, 0x1A}};
+inline constexpr GUID FORMAT_VideoInfo{0xAAF45FB8, 0xA732, 0x4E02,
+                                       {0xAC, 0x8D, 0x38, 0xA7, 0x24, 0x98, 0x72, 0xC7}};
+inline constexpr GUID FORMAT_WaveFormatEx{0x4D898CF2, 0x1340, 0x4708,
+                                          {0x80, 0xF0, 0xBF, 0x98, 0xDC, 0x1F, 0xF0, 0x54}};
 
 constexpr DWORD BI_RGB = 0;
 

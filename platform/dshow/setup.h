@@ -15,9 +15,9 @@
 constexpr DWORD MERIT_DO_NOT_USE = 0x200000;
 
 // The category of filters registered without one of their own.
-// {083863F1-70DE-11D0-BD40-00A0C911CE86}
+// {4A1631D5-1A87-4C85-A5A9-E2D37BC27155}
 inline constexpr CLSID CLSID_LegacyAmFilterCategory{
-    0x083863F1, 0x70DE, 0x11D0, {0xBD, 0x40, 0x00, 0xA0, 0xC9, 0x11, 0xCE, 0x86}};
+    0x4A1631D5, 0x1A87, 0x4C85, {0xA5, 0xA9, 0xE2, 0xD3, 0x7B, 0xC2, 0x71, 0x55}};
 
 struct AMOVIESETUP_MEDIATYPE {
     const GUID* clsMajorType;

@@ -79,7 +79,7 @@ protected:
 
 const std::string kClassKey = "HKEY_CLASSES_ROOT\\CLSID\\{4387FA20-9A5D-4981-A3FE-4FE9A0C6E603}";
 const std::string kInstances =
-    "HKEY_CLASSES_ROOT\\CLSID\\{083863F1-70DE-11D0-BD40-00A0C911CE86}\\Instance";
+    "HKEY_CLASSES_ROOT\\CLSID\\{4A1631D5-1A87-4C85-A5A9-E2D37BC27155}\\Instance";
 
 TEST_P(ProxyModule, RegistersClassServerAndFilterRecord)
 {
