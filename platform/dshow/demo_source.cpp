@@ -38,6 +38,10 @@ GstCaps* DemoCaps(OrvexDemoSrc* self)
 
 GstCaps* GetCaps(GstBaseSrc* src, GstCaps* filter)
 {
+    // Without a camera (an element not made by MakeDemoCameraElement) the
+    // template's caps, and no frame.
+    if (Self(src)->camera == nullptr)
+        return gst_pad_get_pad_template_caps(GST_BASE_SRC_PAD(src));
     GstCaps* caps = DemoCaps(Self(src));
     if (filter) {
         GstCaps* both = gst_caps_intersect_full(filter, caps, GST_CAPS_INTERSECT_FIRST);
@@ -65,6 +69,8 @@ void GetTimes(GstBaseSrc* src, GstBuffer* buffer, GstClockTime* start, GstClockT
 GstFlowReturn Create(GstPushSrc* src, GstBuffer** out)
 {
     OrvexDemoSrc* self = Self(src);
+    if (self->camera == nullptr)
+        return GST_FLOW_NOT_NEGOTIATED;
     DemoCamera& camera = *self->camera;
     // GStreamer's BGR rows are padded to 4 bytes, like the frames the game
     // sees.
@@ -82,7 +88,8 @@ GstFlowReturn Create(GstPushSrc* src, GstBuffer** out)
     gst_buffer_unmap(buffer, &map);
     GST_BUFFER_PTS(buffer) = gst_util_uint64_scale(self->frame, GST_SECOND, DemoCamera::kFps);
     GST_BUFFER_DURATION(buffer) =
-        gst_util_uint64_scale(self->frame + 1, GST_SECOND, DemoCamera::kFps) - GST_BUFFER_PTS(buffer);
+        gst_util_uint64_scale(self->frame + 1, GST_SECOND, DemoCamera::kFps) -
+        GST_BUFFER_PTS(buffer);
     GST_BUFFER_OFFSET(buffer) = self->frame;
     GST_BUFFER_OFFSET_END(buffer) = self->frame + 1;
     ++self->frame;

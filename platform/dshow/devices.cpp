@@ -258,7 +258,8 @@ public:
             vih.bmiHeader.biBitCount = 24;
             vih.bmiHeader.biCompression =
                 m_entry->CompressedOnly() ? MakeFourCC('M', 'J', 'P', 'G') : BI_RGB;
-            vih.bmiHeader.biSizeImage = static_cast<DWORD>(((m_size.width * 3 + 3) & ~3) * m_size.height);
+            vih.bmiHeader.biSizeImage =
+                static_cast<DWORD>(((m_size.width * 3 + 3) & ~3) * m_size.height);
             mt->SetFormatType(&FORMAT_VideoInfo);
             if (!mt->SetFormat(reinterpret_cast<const BYTE*>(&vih), sizeof(vih))) {
                 delete mt;
@@ -392,9 +393,9 @@ private:
         }
         GstCaps* caps = gst_caps_new_empty();
         for (const char* media : {"video/x-raw", "image/jpeg"})
-            gst_caps_append_structure(caps, gst_structure_new(media, "width", G_TYPE_INT, size.width,
-                                                              "height", G_TYPE_INT, size.height,
-                                                              nullptr));
+            gst_caps_append_structure(
+                caps, gst_structure_new(media, "width", G_TYPE_INT, size.width, "height",
+                                        G_TYPE_INT, size.height, nullptr));
         g_object_set(filter, "caps", caps, nullptr);
         gst_caps_unref(caps);
         gst_bin_add_many(GST_BIN(bin), src, filter, nullptr);
@@ -414,7 +415,10 @@ private:
 
 class CPropertyBag final : public CUnknown, public IPropertyBag {
 public:
-    explicit CPropertyBag(EntryPtr entry) : CUnknown("Property bag", nullptr), m_entry(std::move(entry)) {}
+    explicit CPropertyBag(EntryPtr entry)
+        : CUnknown("Property bag", nullptr), m_entry(std::move(entry))
+    {
+    }
     DECLARE_IUNKNOWN
     HRESULT NonDelegatingQueryInterface(REFIID riid, void** ppv) override
     {
@@ -442,7 +446,10 @@ private:
 
 class CDeviceMoniker final : public CUnknown, public IMoniker {
 public:
-    explicit CDeviceMoniker(EntryPtr entry) : CUnknown("Device moniker", nullptr), m_entry(std::move(entry)) {}
+    explicit CDeviceMoniker(EntryPtr entry)
+        : CUnknown("Device moniker", nullptr), m_entry(std::move(entry))
+    {
+    }
     DECLARE_IUNKNOWN
     HRESULT NonDelegatingQueryInterface(REFIID riid, void** ppv) override
     {

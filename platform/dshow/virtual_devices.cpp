@@ -160,7 +160,8 @@ bool ParseVirtualDeviceLine(std::string_view line, VirtualDevice* device, std::s
                 return fail("kind must be pattern, file or demo");
         } else if (key == "sizes") {
             if (!ParseSizes(value, &d.sizes))
-                return fail("sizes must be \"any\" or up to 64 WxH pairs (1 to 4096) separated by commas");
+                return fail(
+                    "sizes must be \"any\" or up to 64 WxH pairs (1 to 4096) separated by commas");
         } else if (key == "pattern") {
             pattern = value;
             ok = false;
@@ -176,7 +177,8 @@ bool ParseVirtualDeviceLine(std::string_view line, VirtualDevice* device, std::s
             for (std::string_view input : Split(value, ',')) {
                 if (input.empty() || d.crossbarInputs.size() == kMaxCrossbarInputs ||
                     !ValidUtf8(input))
-                    return fail("crossbar must list 1 to 16 non-empty input names separated by commas");
+                    return fail(
+                        "crossbar must list 1 to 16 non-empty input names separated by commas");
                 d.crossbarInputs.emplace_back(input);
             }
         } else if (key == "video-port") {

@@ -23,7 +23,8 @@ class VirtualDeviceFile {
 public:
     explicit VirtualDeviceFile(const std::string& text)
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "orvex-devices-XXXXXX").string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "orvex-devices-XXXXXX").string();
         const int fd = mkstemp(pattern.data());
         close(fd);
         path_ = pattern;
@@ -71,7 +72,8 @@ protected:
                                    IID_ICreateDevEnum, reinterpret_cast<void**>(&devEnum)),
                   S_OK);
         IEnumMoniker* monikers = nullptr;
-        ASSERT_EQ(devEnum->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, &monikers, 0), S_OK);
+        ASSERT_EQ(devEnum->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, &monikers, 0),
+                  S_OK);
         IMoniker* moniker = nullptr;
         for (int i = 0; i <= index; ++i) {
             if (moniker)
@@ -104,8 +106,9 @@ protected:
     std::vector<Size> Attempts(std::vector<bool>* accepted = nullptr)
     {
         IOrvexFormatLog* log = nullptr;
-        EXPECT_EQ(g_pStreamConfig->QueryInterface(IID_IOrvexFormatLog, reinterpret_cast<void**>(&log)),
-                  S_OK);
+        EXPECT_EQ(
+            g_pStreamConfig->QueryInterface(IID_IOrvexFormatLog, reinterpret_cast<void**>(&log)),
+            S_OK);
         std::vector<Size> sizes;
         int w, h;
         bool ok;

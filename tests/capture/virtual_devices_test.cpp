@@ -48,12 +48,12 @@ TEST(VirtualDeviceLine, GoodLines)
              EXPECT_EQ(d.path, "assets/demo/walk.script");
              EXPECT_EQ(d.failAfter, 90);
          }},
-        {"name=Demo; kind=demo",
-         [](const VirtualDevice& d) { EXPECT_EQ(d.path, ""); }},
+        {"name=Demo; kind=demo", [](const VirtualDevice& d) { EXPECT_EQ(d.path, ""); }},
         {"name=Capture board; kind=pattern; crossbar=Composite,S-Video,Tuner; video-port=yes; "
          "dv-decoder=true; name-unreadable=1; format=other; compressed-only=yes",
          [](const VirtualDevice& d) {
-             EXPECT_EQ(d.crossbarInputs, (std::vector<std::string>{"Composite", "S-Video", "Tuner"}));
+             EXPECT_EQ(d.crossbarInputs,
+                       (std::vector<std::string>{"Composite", "S-Video", "Tuner"}));
              EXPECT_TRUE(d.videoPort && d.dvDecoder && d.nameUnreadable && d.compressedOnly);
              EXPECT_FALSE(d.videoInfo);
          }},
