@@ -1,6 +1,4 @@
 // The demo camera: its script, its pictures, and its GStreamer source.
-#include <gst/app/gstappsink.h>
-#include <gst/gst.h>
 #include <gtest/gtest.h>
 
 #include <opencv2/imgproc.hpp>
@@ -9,6 +7,7 @@
 
 #include "demo_camera.h"
 #include "dshow/device_sources.h"
+#include "frame_puller.h"
 
 namespace {
 
@@ -42,6 +41,8 @@ TEST(DemoScript, Parsing)
         {"0 1e300 270 216 0 0 0 0\n", 0, 1, false},
         {"1 0 0 0 0 0 0 0\n1 0 0 0 0 0 0 0\n0.5 0 0 0 0 0 0 0\n2 0 0 0 0 0 0 0\n", 2, 2, false},
         {"walk\n0 0 0 0 0 0 0 0\n", 1, 1, false},
+        {"0,5 10 270 216 0 0 0 0\n", 0, 1, false},  // the point is a point in every locale
+        {"+1 10 270 216 0 0 0 0\n", 0, 1, false},
     };
     for (const Case& c : cases) {
         std::vector<std::string> errors;
@@ -129,38 +130,6 @@ TEST(DemoCamera, NoiseIsSmallAndChangesFromFrameToFrame)
     EXPECT_LE(most, 4);
 }
 
-// Pulls frames from a source element through an appsink as BGR.
-class Puller {
-public:
-    explicit Puller(GstElement* source, bool convert = false)
-    {
-        pipeline_ = gst_pipeline_new(nullptr);
-        sink_ = gst_element_factory_make("appsink", nullptr);
-        GstCaps* caps = gst_caps_from_string("video/x-raw, format=BGR");
-        g_object_set(sink_, "caps", caps, "sync", FALSE, nullptr);
-        gst_caps_unref(caps);
-        gst_bin_add_many(GST_BIN(pipeline_), source, sink_, nullptr);
-        if (convert) {
-            GstElement* c = gst_element_factory_make("videoconvert", nullptr);
-            gst_bin_add(GST_BIN(pipeline_), c);
-            EXPECT_TRUE(gst_element_link_many(source, c, sink_, nullptr));
-        } else {
-            EXPECT_TRUE(gst_element_link(source, sink_));
-        }
-        EXPECT_NE(gst_element_set_state(pipeline_, GST_STATE_PLAYING), GST_STATE_CHANGE_FAILURE);
-    }
-    ~Puller()
-    {
-        gst_element_set_state(pipeline_, GST_STATE_NULL);
-        gst_object_unref(pipeline_);
-    }
-    GstSample* Pull() { return gst_app_sink_try_pull_sample(GST_APP_SINK(sink_), 10 * GST_SECOND); }
-
-private:
-    GstElement* pipeline_;
-    GstElement* sink_;
-};
-
 class DemoSourceTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { gst_init(nullptr, nullptr); }
@@ -171,59 +140,45 @@ TEST_F(DemoSourceTest, FramesAreTopDownBgrAt30FramesASecond)
     const int w = 350, h = 289;  // rows of 1050 bytes, padded to 1052
     GstElement* demo = MakeDemoCameraElement("", w, h, false);
     ASSERT_NE(demo, nullptr);
-    Puller puller(demo);
+    FramePuller puller(demo);
     DemoCamera reference(w, h, DefaultDemoScript());
     const int stride = (3 * w + 3) & ~3;
     std::vector<std::uint8_t> expected(static_cast<std::size_t>(stride) * h);
+    const cv::Mat room = SyntheticScene(w, h).Room();
     for (int n = 0; n < 5; ++n) {
-        GstSample* sample = puller.Pull();
-        ASSERT_NE(sample, nullptr);
-        GstStructure* s = gst_caps_get_structure(gst_sample_get_caps(sample), 0);
-        int width = 0, height = 0, num = 0, den = 0;
-        gst_structure_get_int(s, "width", &width);
-        gst_structure_get_int(s, "height", &height);
-        gst_structure_get_fraction(s, "framerate", &num, &den);
-        EXPECT_EQ(width, w);
-        EXPECT_EQ(height, h);
-        EXPECT_EQ(num * 1, 30 * den);
-        EXPECT_STREQ(gst_structure_get_string(s, "format"), "BGR");
-
-        GstBuffer* buffer = gst_sample_get_buffer(sample);
-        EXPECT_EQ(GST_BUFFER_PTS(buffer), gst_util_uint64_scale(n, GST_SECOND, 30));
-        EXPECT_EQ(GST_BUFFER_PTS(buffer) + GST_BUFFER_DURATION(buffer),
-                  gst_util_uint64_scale(n + 1, GST_SECOND, 30));
-        GstMapInfo map;
-        ASSERT_TRUE(gst_buffer_map(buffer, &map, GST_MAP_READ));
-        ASSERT_EQ(map.size, expected.size());
+        PulledFrame f;
+        ASSERT_TRUE(puller.Pull(&f));
+        EXPECT_EQ(f.width, w);
+        EXPECT_EQ(f.height, h);
+        EXPECT_EQ(f.fpsNum, 30 * f.fpsDen);
+        EXPECT_EQ(f.format, "BGR");
+        EXPECT_EQ(f.pts, gst_util_uint64_scale(n, GST_SECOND, 30));
+        EXPECT_EQ(f.pts + f.duration, gst_util_uint64_scale(n + 1, GST_SECOND, 30));
+        ASSERT_EQ(f.bytes.size(), expected.size());
         // The same frame as the camera draws top-down: the wall (the room's
         // row 0) comes first in memory, the floor last.
         reference.RenderTopDown(n, expected.data(), stride);
         int wrong = 0;
         for (int r = 0; r < h; ++r)
             for (int i = 0; i < 3 * w; ++i)
-                wrong += map.data[r * stride + i] != expected[r * stride + i];
+                wrong += f.bytes[r * stride + i] != expected[r * stride + i];
         EXPECT_EQ(wrong, 0) << "frame " << n;
-        const cv::Mat room = SyntheticScene(w, h).Room();
-        EXPECT_NEAR(map.data[0], room.at<cv::Vec3b>(0, 0)[0], 2);
-        EXPECT_NEAR(map.data[static_cast<std::size_t>(stride) * (h - 1)],
+        EXPECT_NEAR(f.bytes[0], room.at<cv::Vec3b>(0, 0)[0], 2);
+        EXPECT_NEAR(f.bytes[static_cast<std::size_t>(stride) * (h - 1)],
                     room.at<cv::Vec3b>(h - 1, 0)[0], 2);
-        EXPECT_GT(std::abs(room.at<cv::Vec3b>(0, 0)[0] - room.at<cv::Vec3b>(h - 1, 0)[0]), 20);
-        gst_buffer_unmap(buffer, &map);
-        gst_sample_unref(sample);
     }
+    EXPECT_GT(std::abs(room.at<cv::Vec3b>(0, 0)[0] - room.at<cv::Vec3b>(h - 1, 0)[0]), 20);
 }
 
 TEST_F(DemoSourceTest, LiveSourceKeepsTheFrameRate)
 {
     GstElement* demo = MakeDemoCameraElement("", 80, 60, true);
     ASSERT_NE(demo, nullptr);
-    Puller puller(demo);
+    FramePuller puller(demo);
     const gint64 start = g_get_monotonic_time();
-    for (int n = 0; n < 10; ++n) {
-        GstSample* sample = puller.Pull();
-        ASSERT_NE(sample, nullptr);
-        gst_sample_unref(sample);
-    }
+    PulledFrame f;
+    for (int n = 0; n < 10; ++n)
+        ASSERT_TRUE(puller.Pull(&f));
     // Ten frames take at least nine frame times.
     EXPECT_GE(g_get_monotonic_time() - start, 9 * 1000000 / 30 - 5000);
 }
@@ -243,19 +198,15 @@ TEST_F(DemoSourceTest, PatternDeviceTopRowIsKnown)
     d.kind = VirtualKind::Pattern;
     GstElement* src = MakeVirtualSourceElement(d, 352, 288);
     ASSERT_NE(src, nullptr);
-    Puller puller(src, true);
-    GstSample* sample = puller.Pull();
-    ASSERT_NE(sample, nullptr);
-    GstMapInfo map;
-    GstBuffer* buffer = gst_sample_get_buffer(sample);
-    ASSERT_TRUE(gst_buffer_map(buffer, &map, GST_MAP_READ));
-    const std::uint8_t* top = map.data;
-    const std::uint8_t* bottom = map.data + 352 * 3 * 287;
+    FramePuller puller(src, true);
+    PulledFrame f;
+    ASSERT_TRUE(puller.Pull(&f));
+    ASSERT_EQ(f.bytes.size(), 352u * 3 * 288);
+    const std::uint8_t* top = f.bytes.data();
+    const std::uint8_t* bottom = top + 352 * 3 * 287;
     for (int c = 0; c < 3; ++c)
         EXPECT_GE(top[c], 235) << c;
     EXPECT_GT(bottom[0], bottom[2] + 30);  // blue over red
-    gst_buffer_unmap(buffer, &map);
-    gst_sample_unref(sample);
 }
 
 }  // namespace

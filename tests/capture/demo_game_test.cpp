@@ -2,8 +2,6 @@
 // start screen and presses its button. Frames come from the GStreamer
 // source, are turned bottom-up as the capture graph turns them, and go
 // through the filter stack as the program sends them.
-#include <gst/app/gstappsink.h>
-#include <gst/gst.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -12,6 +10,7 @@
 #include <vector>
 
 #include "dshow/device_sources.h"
+#include "frame_puller.h"
 #include "game_fixture.h"
 
 #ifndef ORVEX_ASSET_DIR
@@ -32,13 +31,12 @@ std::vector<Change> Play(const std::string& script, int frames)
     gst_init(nullptr, nullptr);
     ScratchDirectory scratch;
     const int w = 352, h = 288;
-    GstElement* pipeline = gst_pipeline_new(nullptr);
     GstElement* demo = MakeDemoCameraElement(script, w, h, /*live=*/false);
-    GstElement* sink = gst_element_factory_make("appsink", nullptr);
-    g_object_set(sink, "sync", FALSE, nullptr);
-    gst_bin_add_many(GST_BIN(pipeline), demo, sink, nullptr);
-    EXPECT_TRUE(gst_element_link(demo, sink));
-    EXPECT_NE(gst_element_set_state(pipeline, GST_STATE_PLAYING), GST_STATE_CHANGE_FAILURE);
+    if (demo == nullptr) {
+        ADD_FAILURE() << "no demo camera";
+        return {};
+    }
+    FramePuller puller(demo);
 
     CGameFilter game;
     CGameFilter::idleFrames = 0;
@@ -51,33 +49,25 @@ std::vector<Change> Play(const std::string& script, int frames)
     std::vector<unsigned char> frame(static_cast<std::size_t>(step) * h);
     std::vector<Change> changes{{0, game.gameState}};
     for (int n = 0; n < frames; ++n) {
-        GstSample* sample = gst_app_sink_try_pull_sample(GST_APP_SINK(sink), 10 * GST_SECOND);
-        if (sample == nullptr) {
+        PulledFrame f;
+        if (!puller.Pull(&f)) {
             ADD_FAILURE() << "no frame " << n;
             break;
         }
-        GstMapInfo map;
-        GstBuffer* buffer = gst_sample_get_buffer(sample);
-        const bool mapped = gst_buffer_map(buffer, &map, GST_MAP_READ);
-        if (mapped && map.size == frame.size()) {
-            // Top-down from the camera; the frame's first row is the bottom one.
-            for (int r = 0; r < h; ++r)
-                std::memcpy(&frame[static_cast<std::size_t>(h - 1 - r) * step], map.data + r * step,
-                            step);
-        } else {
+        if (f.bytes.size() != frame.size()) {
             ADD_FAILURE() << "frame " << n << " has the wrong size";
+            break;
         }
-        if (mapped)
-            gst_buffer_unmap(buffer, &map);
-        gst_sample_unref(sample);
+        // Top-down from the camera; the frame's first row is the bottom one.
+        for (int r = 0; r < h; ++r)
+            std::memcpy(&frame[static_cast<std::size_t>(h - 1 - r) * step], &f.bytes[r * step],
+                        step);
         orvexDispatchFrame(frame.data());
         if (game.gameState != changes.back().state)
             changes.push_back({n, game.gameState});
     }
     orvexStopFilters();
     orvexPopFilter();
-    gst_element_set_state(pipeline, GST_STATE_NULL);
-    gst_object_unref(pipeline);
     return changes;
 }
 

@@ -1,5 +1,6 @@
 #include "demo_camera.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -30,9 +31,12 @@ std::vector<std::string> Words(std::string_view line)
 
 bool Number(const std::string& word, double lo, double hi, double* out)
 {
-    char* end = nullptr;
-    const double v = std::strtod(word.c_str(), &end);
-    if (end == word.c_str() || *end != '\0' || !std::isfinite(v) || v < lo || v > hi)
+    // from_chars reads the same in every locale (a GTK program runs in the
+    // user's, where the decimal point may be a comma).
+    double v = 0;
+    const auto [end, ec] = std::from_chars(word.data(), word.data() + word.size(), v);
+    if (ec != std::errc() || end != word.data() + word.size() || !std::isfinite(v) || v < lo ||
+        v > hi)
         return false;
     *out = v;
     return true;
