@@ -1,6 +1,8 @@
 // Source elements of the virtual devices.
 #include "device_sources.h"
 
+#include <atomic>
+
 #include "gst_support.h"
 
 namespace {
@@ -66,13 +68,37 @@ GstElement* Capsfilter(GstCaps* caps)
     return f;
 }
 
-}  // namespace
+// A device told to fail: after its last frame it reports, once, that it
+// has gone, as a camera pulled from its socket does, and delivers nothing
+// more.
+struct Vanishing {
+    std::atomic<int> framesLeft;
+    std::atomic<bool> reported{false};
+};
 
-GstElement* MakeVirtualSourceElement(const VirtualDevice& device, int width, int height)
+GstPadProbeReturn CountDown(GstPad* pad, GstPadProbeInfo*, gpointer data)
 {
-    if (width < 1 || height < 1 || width > kMaxVirtualFrameSide || height > kMaxVirtualFrameSide ||
-        !EnsureGstreamer())
-        return nullptr;
+    auto* v = static_cast<Vanishing*>(data);
+    int left = v->framesLeft.load();
+    while (left > 0 && !v->framesLeft.compare_exchange_weak(left, left - 1)) {
+    }
+    if (left > 0)
+        return GST_PAD_PROBE_OK;
+    if (!v->reported.exchange(true)) {
+        if (GstElement* element = gst_pad_get_parent_element(pad)) {
+            GError* error = g_error_new_literal(GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_NOT_FOUND,
+                                                "The video capture device has been removed.");
+            gst_element_post_message(element,
+                                     gst_message_new_error(GST_OBJECT(element), error, nullptr));
+            g_error_free(error);
+            gst_object_unref(element);
+        }
+    }
+    return GST_PAD_PROBE_DROP;
+}
+
+GstElement* MakeElement(const VirtualDevice& device, int width, int height)
+{
     switch (device.kind) {
         case VirtualKind::Pattern: {
             GstElement* src = gst_element_factory_make("videotestsrc", nullptr);
@@ -98,4 +124,22 @@ GstElement* MakeVirtualSourceElement(const VirtualDevice& device, int width, int
             return MakeDemoCameraElement(device.path, width, height, true);
     }
     return nullptr;
+}
+
+}  // namespace
+
+GstElement* MakeVirtualSourceElement(const VirtualDevice& device, int width, int height)
+{
+    if (width < 1 || height < 1 || width > kMaxVirtualFrameSide || height > kMaxVirtualFrameSide ||
+        !EnsureGstreamer())
+        return nullptr;
+    GstElement* element = MakeElement(device, width, height);
+    if (element && device.failAfter > 0) {
+        GstPad* pad = gst_element_get_static_pad(element, "src");
+        gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_BUFFER, CountDown,
+                          new Vanishing{device.failAfter},
+                          [](gpointer data) { delete static_cast<Vanishing*>(data); });
+        gst_object_unref(pad);
+    }
+    return element;
 }

@@ -239,6 +239,43 @@ TEST_F(DeviceSourcesTest, FileDeviceIsDecodedAndScaled)
     EXPECT_EQ(f.fpsNum, 30 * f.fpsDen);
 }
 
+// A device told to fail after three frames delivers three, reports once
+// that it is gone, and delivers nothing more.
+TEST_F(DeviceSourcesTest, DeviceVanishesAfterItsFrames)
+{
+    for (VirtualKind kind : {VirtualKind::Demo, VirtualKind::Pattern}) {
+        VirtualDevice d;
+        d.kind = kind;
+        d.failAfter = 3;
+        GstElement* pipeline = gst_pipeline_new(nullptr);
+        GstElement* source = MakeVirtualSourceElement(d, 64, 48);
+        GstElement* sink = gst_element_factory_make("appsink", nullptr);
+        ASSERT_NE(source, nullptr);
+        g_object_set(sink, "sync", FALSE, "enable-last-sample", FALSE, nullptr);
+        gst_bin_add_many(GST_BIN(pipeline), source, sink, nullptr);
+        ASSERT_TRUE(gst_element_link(source, sink));
+        gst_element_set_state(pipeline, GST_STATE_PLAYING);
+        for (int n = 0; n < 3; ++n) {
+            GstSample* sample = gst_app_sink_try_pull_sample(GST_APP_SINK(sink), 10 * GST_SECOND);
+            ASSERT_NE(sample, nullptr) << n;
+            gst_sample_unref(sample);
+        }
+        GstBus* bus = gst_element_get_bus(pipeline);
+        GstMessage* gone = gst_bus_timed_pop_filtered(bus, 10 * GST_SECOND, GST_MESSAGE_ERROR);
+        ASSERT_NE(gone, nullptr);
+        GError* error = nullptr;
+        gst_message_parse_error(gone, &error, nullptr);
+        EXPECT_TRUE(g_error_matches(error, GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_NOT_FOUND));
+        g_error_free(error);
+        gst_message_unref(gone);
+        EXPECT_EQ(gst_app_sink_try_pull_sample(GST_APP_SINK(sink), GST_SECOND / 3), nullptr);
+        EXPECT_EQ(gst_bus_timed_pop_filtered(bus, GST_SECOND / 3, GST_MESSAGE_ERROR), nullptr);
+        gst_object_unref(bus);
+        gst_element_set_state(pipeline, GST_STATE_NULL);
+        gst_object_unref(pipeline);
+    }
+}
+
 TEST_F(DeviceSourcesTest, BadSizesMakeNoElement)
 {
     VirtualDevice d;
