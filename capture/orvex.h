@@ -58,6 +58,16 @@ ORVEX_API int orvexPushFilter(COrvexFilter* filter);
 ORVEX_API void orvexPopFilter();
 ORVEX_API int orvexGetFilterCount();
 
+// The frame size asked of the next device bound (320 x 240 at load); the
+// nearest size the device accepts replaces it.
+ORVEX_API void orvexSetResolution(int width, int height);
+// The video input devices found when the library was loaded (at most ten).
+ORVEX_API int orvexGetSourceCount();
+// The UTF-8 name of device index (0..9), owned by the library; null for an
+// empty slot or a device whose name could not be read.
+ORVEX_API const char* orvexGetSourceName(int index);
+ORVEX_API int orvexGetCurrentSource();
+
 // The library's error box: a printf-style message captioned "Orvex - ERROR".
 // Returns the box's result (1 when confirmed).
 ORVEX_API int orvexReportError(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -97,16 +97,36 @@ HRESULT CoCheckModuleTrust(const std::string& path)
     return S_OK;
 }
 
+namespace {
+std::vector<std::pair<CLSID, LPFNCREATEBUILTIN>>& BuiltinClasses()
+{
+    static std::vector<std::pair<CLSID, LPFNCREATEBUILTIN>> classes;
+    return classes;
+}
+}  // namespace
+
+void CoRegisterBuiltinClass(REFCLSID clsid, LPFNCREATEBUILTIN create)
+{
+    std::lock_guard lock(g_lock);
+    BuiltinClasses().emplace_back(clsid, create);
+}
+
 HRESULT CoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD clsctx, REFIID riid, void** ppv)
 {
     if (ppv == nullptr)
         return E_POINTER;
     *ppv = nullptr;
-    std::lock_guard lock(g_lock);
+    std::unique_lock lock(g_lock);
     if (g_initCount == 0)
         return CO_E_NOTINITIALIZED;
     if ((clsctx & CLSCTX_INPROC_SERVER) == 0)
         return REGDB_E_CLASSNOTREG;
+    for (const auto& [id, create] : BuiltinClasses()) {
+        if (id == clsid) {
+            lock.unlock();
+            return outer ? CLASS_E_NOAGGREGATION : create(riid, ppv);
+        }
+    }
 
     RegKey root;
     HRESULT hr = RegistryRead(&root);

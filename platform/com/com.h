@@ -45,6 +45,11 @@ COM_API void CoUninitialize();
 COM_API HRESULT CoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD clsctx, REFIID riid,
                                  void** ppv);
 
+// A class of the platform itself, which CoCreateInstance makes without the
+// registry (no outer object). Registered once, where the class is defined.
+using LPFNCREATEBUILTIN = HRESULT (*)(REFIID riid, void** ppv);
+COM_API void CoRegisterBuiltinClass(REFCLSID clsid, LPFNCREATEBUILTIN create);
+
 // Unloads each loaded module whose DllCanUnloadNow answers S_OK.
 COM_API void CoFreeUnusedLibraries();
 

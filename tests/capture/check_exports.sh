@@ -11,6 +11,7 @@ if [ -n "$unexpected" ]; then
   echo "unexpected exports:"; echo "$unexpected"; exit 1
 fi
 for required in orvexPushFilter orvexPopFilter orvexGetFilterCount orvexReportError \
+                 orvexSetResolution orvexGetSourceCount orvexGetSourceName orvexGetCurrentSource \
                  COrvexFilter::imageWidth COrvexFilter::imageWidthStep COrvexFilter::imageSize; do
   echo "$symbols" | grep -qx "$required" || { echo "missing export: $required"; exit 1; }
 done

@@ -42,16 +42,29 @@ void DrawFigure(cv::Mat& picture, const Figure& f)
     cv::circle(picture, head, headR, f.colour, cv::FILLED, cv::LINE_8);
     cv::rectangle(picture, cv::Point(hip.x - halfTorso, shoulder.y),
                   cv::Point(hip.x + halfTorso, hip.y), f.colour, cv::FILLED);
-    const int step = static_cast<int>(h * 0.12);
-    cv::line(picture, hip, cv::Point(foot.x - step, foot.y), f.colour, limb);
-    cv::line(picture, hip, cv::Point(foot.x + step, foot.y), f.colour, limb);
     const double arm = h * 0.38;
     const cv::Point leftShoulder(shoulder.x - halfTorso, shoulder.y);
     const cv::Point rightShoulder(shoulder.x + halfTorso, shoulder.y);
-    cv::line(picture, leftShoulder,
-             cv::Point(leftShoulder.x - static_cast<int>(arm * 0.25),
-                       leftShoulder.y + static_cast<int>(arm * 0.95)),
-             f.colour, limb);
+    if (f.posed) {
+        // A limb of length l at angle deg from hanging, to the side sign.
+        const auto end = [](cv::Point from, double l, int deg, int sign) {
+            const double r = deg * CV_PI / 180.0;
+            return cv::Point(from.x + sign * static_cast<int>(l * std::sin(r)),
+                             from.y + static_cast<int>(l * std::cos(r)));
+        };
+        const double leg = h * 0.47;
+        cv::line(picture, hip, end(hip, leg, f.leftLeg, -1), f.colour, limb);
+        cv::line(picture, hip, end(hip, leg, f.rightLeg, 1), f.colour, limb);
+        cv::line(picture, leftShoulder, end(leftShoulder, arm, f.leftArm, -1), f.colour, limb);
+    } else {
+        const int step = static_cast<int>(h * 0.12);
+        cv::line(picture, hip, cv::Point(foot.x - step, foot.y), f.colour, limb);
+        cv::line(picture, hip, cv::Point(foot.x + step, foot.y), f.colour, limb);
+        cv::line(picture, leftShoulder,
+                 cv::Point(leftShoulder.x - static_cast<int>(arm * 0.25),
+                           leftShoulder.y + static_cast<int>(arm * 0.95)),
+                 f.colour, limb);
+    }
     const double a = f.armRaise * CV_PI / 180.0;
     cv::line(picture, rightShoulder,
              cv::Point(rightShoulder.x + static_cast<int>(arm * std::sin(a)),

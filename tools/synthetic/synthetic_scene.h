@@ -14,6 +14,13 @@ struct Figure {
     int height = 0;       // head to feet, pixels
     int armRaise = 0;     // degrees the right arm is raised from hanging
     cv::Scalar colour{40, 40, 200};  // BGR; clearly darker or brighter than the room
+    // posed: the left arm and the legs follow the angles below (degrees,
+    // 0 hanging or straight down, growing outwards and up); otherwise the
+    // left arm hangs a little out and the legs stand apart.
+    bool posed = false;
+    int leftArm = 0;
+    int leftLeg = 0;
+    int rightLeg = 0;
 };
 
 class SyntheticScene {

@@ -1,0 +1,565 @@
+// The system device enumerator over GStreamer's device monitor and the
+// virtual device declarations.
+#include "devices.h"
+
+#include <gst/gst.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "device_sources.h"
+#include "gst_support.h"
+#include "virtual_devices.h"
+
+// {F72A76A0-EB0A-11D0-ACE4-0000C0CC16BA}: the format of devices that do not
+// describe their frames with a VIDEOINFOHEADER.
+inline constexpr GUID FORMAT_VideoInfo2{0xF72A76A0, 0xEB0A, 0x11D0,
+                                        {0xAC, 0xE4, 0x00, 0x00, 0xC0, 0xCC, 0x16, 0xBA}};
+
+// ---- strings and variants ---------------------------------------------------
+
+BSTR SysAllocString(const char* text)
+{
+    if (text == nullptr)
+        return nullptr;
+    const std::size_t n = std::strlen(text) + 1;
+    auto* copy = static_cast<char*>(std::malloc(n));
+    if (copy)
+        std::memcpy(copy, text, n);
+    return copy;
+}
+
+void SysFreeString(BSTR text) { std::free(text); }
+
+void VariantInit(VARIANT* v)
+{
+    v->vt = VT_EMPTY;
+    v->bstrVal = nullptr;
+}
+
+HRESULT VariantClear(VARIANT* v)
+{
+    if (v == nullptr)
+        return E_POINTER;
+    if (v->vt == VT_BSTR)
+        SysFreeString(v->bstrVal);
+    VariantInit(v);
+    return S_OK;
+}
+
+void DeleteMediaType(AM_MEDIA_TYPE* mt) { delete static_cast<CMediaType*>(mt); }
+
+namespace {
+
+// One device as enumerated: a camera (device set) or a virtual device.
+struct DeviceEntry {
+    ~DeviceEntry()
+    {
+        if (device)
+            gst_object_unref(device);
+        if (caps)
+            gst_caps_unref(caps);
+    }
+    std::string name;
+    GstDevice* device = nullptr;
+    GstCaps* caps = nullptr;  // what the camera offers
+    VirtualDevice virt;
+
+    bool NameReadable() const { return device != nullptr || !virt.nameUnreadable; }
+    bool VideoInfo() const { return device != nullptr || virt.videoInfo; }
+    bool CompressedOnly() const
+    {
+        if (device == nullptr)
+            return virt.compressedOnly;
+        for (guint i = 0; i < gst_caps_get_size(caps); ++i)
+            if (gst_structure_has_name(gst_caps_get_structure(caps, i), "video/x-raw"))
+                return false;
+        return true;
+    }
+    bool Accepts(int width, int height) const
+    {
+        if (device == nullptr)
+            return virt.Accepts(width, height);
+        for (const char* media : {"video/x-raw", "image/jpeg"}) {
+            GstCaps* want = gst_caps_new_simple(media, "width", G_TYPE_INT, width, "height",
+                                                G_TYPE_INT, height, nullptr);
+            const bool ok = gst_caps_can_intersect(want, caps);
+            gst_caps_unref(want);
+            if (ok)
+                return true;
+        }
+        return false;
+    }
+    FrameSize DefaultSize() const
+    {
+        if (device == nullptr)
+            return virt.sizes.empty() ? FrameSize{320, 240} : virt.sizes.front();
+        for (FrameSize s : {FrameSize{640, 480}, FrameSize{320, 240}})
+            if (Accepts(s.width, s.height))
+                return s;
+        for (guint i = 0; i < gst_caps_get_size(caps); ++i) {
+            const GstStructure* st = gst_caps_get_structure(caps, i);
+            FrameSize s;
+            if (gst_structure_get_int(st, "width", &s.width) &&
+                gst_structure_get_int(st, "height", &s.height))
+                return s;
+        }
+        return {320, 240};
+    }
+};
+
+using EntryPtr = std::shared_ptr<DeviceEntry>;
+
+bool IsVideoCapture(GstCaps* caps)
+{
+    if (caps == nullptr)
+        return false;
+    // Metadata and output nodes offer no frames of a size.
+    for (guint i = 0; i < gst_caps_get_size(caps); ++i) {
+        const GstStructure* s = gst_caps_get_structure(caps, i);
+        if ((gst_structure_has_name(s, "video/x-raw") || gst_structure_has_name(s, "image/jpeg")) &&
+            gst_structure_has_field(s, "width") && gst_structure_has_field(s, "height"))
+            return true;
+    }
+    return false;
+}
+
+// The node a device stands for, so that a camera listed by two providers
+// (or twice by one) is listed once.
+std::string NodeKey(GstDevice* device)
+{
+    GstStructure* props = gst_device_get_properties(device);
+    std::string key;
+    if (props) {
+        for (const char* field : {"api.v4l2.path", "device.path", "object.path"}) {
+            const char* v = gst_structure_get_string(props, field);
+            if (v && *v) {
+                key = v;
+                break;
+            }
+        }
+        gst_structure_free(props);
+    }
+    if (key.empty()) {
+        gchar* name = gst_device_get_display_name(device);
+        key = name ? name : "";
+        g_free(name);
+    }
+    return key;
+}
+
+void AddCameras(std::vector<EntryPtr>* entries)
+{
+    const char* real = std::getenv("ORVEX_REAL_DEVICES");
+    if ((real && std::strcmp(real, "0") == 0) || !EnsureGstreamer())
+        return;
+    GstDeviceMonitor* monitor = gst_device_monitor_new();
+    gst_device_monitor_add_filter(monitor, "Video/Source", nullptr);
+    GList* devices = gst_device_monitor_get_devices(monitor);
+    std::set<std::string> seen;
+    for (GList* l = devices; l != nullptr; l = l->next) {
+        GstDevice* device = GST_DEVICE(l->data);
+        GstCaps* caps = gst_device_get_caps(device);
+        if (!IsVideoCapture(caps) || !seen.insert(NodeKey(device)).second) {
+            if (caps)
+                gst_caps_unref(caps);
+            continue;
+        }
+        auto e = std::make_shared<DeviceEntry>();
+        gchar* name = gst_device_get_display_name(device);
+        e->name = name ? name : "";
+        g_free(name);
+        e->device = GST_DEVICE(gst_object_ref(device));
+        e->caps = caps;
+        entries->push_back(std::move(e));
+    }
+    g_list_free_full(devices, gst_object_unref);
+    gst_object_unref(monitor);
+}
+
+std::vector<EntryPtr> EnumerateDevices()
+{
+    std::vector<EntryPtr> entries;
+    AddCameras(&entries);
+    for (VirtualDevice& v : LoadVirtualDevices()) {
+        auto e = std::make_shared<DeviceEntry>();
+        e->name = v.name;
+        e->virt = std::move(v);
+        entries.push_back(std::move(e));
+    }
+    return entries;
+}
+
+// ---- the objects --------------------------------------------------------------
+
+class CStreamConfig final : public CUnknown, public IAMStreamConfig, public IOrvexFormatLog {
+public:
+    explicit CStreamConfig(EntryPtr entry)
+        : CUnknown("Stream config", nullptr), m_entry(std::move(entry)),
+          m_size(m_entry->DefaultSize())
+    {
+    }
+    DECLARE_IUNKNOWN
+    HRESULT NonDelegatingQueryInterface(REFIID riid, void** ppv) override
+    {
+        if (riid == IID_IAMStreamConfig)
+            return GetInterface(static_cast<IAMStreamConfig*>(this), ppv);
+        if (riid == IID_IOrvexFormatLog)
+            return GetInterface(static_cast<IOrvexFormatLog*>(this), ppv);
+        return CUnknown::NonDelegatingQueryInterface(riid, ppv);
+    }
+
+    HRESULT SetFormat(AM_MEDIA_TYPE* mt) override
+    {
+        std::lock_guard lock(m_lock);
+        if (mt == nullptr) {
+            m_attempts.push_back({{0, 0}, false});
+            return E_POINTER;
+        }
+        const bool videoInfo = mt->formattype == FORMAT_VideoInfo && mt->pbFormat != nullptr &&
+                               mt->cbFormat >= sizeof(VIDEOINFOHEADER);
+        FrameSize size;
+        if (videoInfo) {
+            const auto* vih = reinterpret_cast<const VIDEOINFOHEADER*>(mt->pbFormat);
+            size = {vih->bmiHeader.biWidth, std::abs(vih->bmiHeader.biHeight)};
+        }
+        const bool subtypeOk =
+            !m_entry->CompressedOnly() || mt->subtype == MEDIASUBTYPE_MJPG;
+        const bool ok = videoInfo && subtypeOk && m_entry->Accepts(size.width, size.height);
+        m_attempts.push_back({size, ok});
+        if (!videoInfo)
+            return E_INVALIDARG;
+        if (!ok)
+            return VFW_E_INVALIDMEDIATYPE;
+        m_size = size;
+        return S_OK;
+    }
+
+    HRESULT GetFormat(AM_MEDIA_TYPE** out) override
+    {
+        if (out == nullptr)
+            return E_POINTER;
+        std::lock_guard lock(m_lock);
+        auto* mt = new CMediaType;
+        mt->SetType(&MEDIATYPE_Video);
+        mt->SetSubtype(m_entry->CompressedOnly() ? &MEDIASUBTYPE_MJPG : &MEDIASUBTYPE_RGB24);
+        if (m_entry->VideoInfo()) {
+            VIDEOINFOHEADER vih{};
+            vih.AvgTimePerFrame = 10000000 / 30;
+            vih.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+            vih.bmiHeader.biWidth = m_size.width;
+            vih.bmiHeader.biHeight = m_size.height;
+            vih.bmiHeader.biPlanes = 1;
+            vih.bmiHeader.biBitCount = 24;
+            vih.bmiHeader.biCompression =
+                m_entry->CompressedOnly() ? MakeFourCC('M', 'J', 'P', 'G') : BI_RGB;
+            vih.bmiHeader.biSizeImage =
+                static_cast<DWORD>(((m_size.width * 3 + 3) & ~3) * m_size.height);
+            mt->SetFormatType(&FORMAT_VideoInfo);
+            if (!mt->SetFormat(reinterpret_cast<const BYTE*>(&vih), sizeof(vih))) {
+                delete mt;
+                return E_OUTOFMEMORY;
+            }
+        } else {
+            // A block laid out otherwise than a VIDEOINFOHEADER.
+            const BYTE other[112] = {};
+            mt->SetFormatType(&FORMAT_VideoInfo2);
+            if (!mt->SetFormat(other, sizeof(other))) {
+                delete mt;
+                return E_OUTOFMEMORY;
+            }
+        }
+        *out = mt;
+        return S_OK;
+    }
+
+    int SetFormatCalls() override
+    {
+        std::lock_guard lock(m_lock);
+        return static_cast<int>(m_attempts.size());
+    }
+    bool Attempt(int i, int* width, int* height, bool* accepted) override
+    {
+        std::lock_guard lock(m_lock);
+        if (i < 0 || i >= static_cast<int>(m_attempts.size()))
+            return false;
+        *width = m_attempts[i].size.width;
+        *height = m_attempts[i].size.height;
+        *accepted = m_attempts[i].accepted;
+        return true;
+    }
+
+    FrameSize Size()
+    {
+        std::lock_guard lock(m_lock);
+        return m_size;
+    }
+
+private:
+    struct Try {
+        FrameSize size;
+        bool accepted;
+    };
+    EntryPtr m_entry;
+    std::mutex m_lock;
+    FrameSize m_size;
+    std::vector<Try> m_attempts;
+};
+
+// {5A3C6E2B-1D84-4F71-9B0E-7C2D9A41E366}
+constexpr CLSID CLSID_OrvexDeviceSource{0x5A3C6E2B, 0x1D84, 0x4F71,
+                                        {0x9B, 0x0E, 0x7C, 0x2D, 0x9A, 0x41, 0xE3, 0x66}};
+
+// A device's source filter. Its element is made at the first GetElement,
+// at the size the capture pin's format control holds then.
+class CDeviceSourceFilter final : public CUnknown, public IBaseFilter {
+public:
+    explicit CDeviceSourceFilter(EntryPtr entry)
+        : CUnknown("Video capture source", nullptr), m_entry(entry)
+    {
+        m_pConfig = new CStreamConfig(std::move(entry));
+        m_pConfig->NonDelegatingAddRef();
+    }
+    ~CDeviceSourceFilter() override
+    {
+        if (m_pElement)
+            gst_object_unref(m_pElement);
+        m_pConfig->NonDelegatingRelease();
+    }
+    DECLARE_IUNKNOWN
+    HRESULT NonDelegatingQueryInterface(REFIID riid, void** ppv) override
+    {
+        if (riid == IID_IBaseFilter || riid == IID_IMediaFilter || riid == IID_IPersist)
+            return GetInterface(static_cast<IBaseFilter*>(this), ppv);
+        // The capture pin's format control.
+        if (riid == IID_IAMStreamConfig)
+            return m_pConfig->NonDelegatingQueryInterface(riid, ppv);
+        return CUnknown::NonDelegatingQueryInterface(riid, ppv);
+    }
+    HRESULT GetClassID(CLSID* clsid) override
+    {
+        if (clsid == nullptr)
+            return E_POINTER;
+        *clsid = CLSID_OrvexDeviceSource;
+        return S_OK;
+    }
+    // The graph changes the element's state; the filter has none of its own.
+    HRESULT Stop() override { return S_OK; }
+    HRESULT Pause() override { return S_OK; }
+    HRESULT Run(REFERENCE_TIME) override { return S_OK; }
+    HRESULT GetState(DWORD, FILTER_STATE* state) override
+    {
+        if (state == nullptr)
+            return E_POINTER;
+        *state = State_Stopped;
+        return S_OK;
+    }
+    HRESULT JoinFilterGraph(IFilterGraph* graph, const char*) override
+    {
+        m_pGraph = graph;
+        return S_OK;
+    }
+    void* GetElement() override
+    {
+        std::lock_guard lock(m_lock);
+        if (m_pElement == nullptr) {
+            const FrameSize size = m_pConfig->Size();
+            GstElement* e = m_entry->device ? MakeCameraElement(size)
+                                            : MakeVirtualSourceElement(m_entry->virt, size.width,
+                                                                       size.height);
+            if (e)
+                m_pElement = GST_ELEMENT(gst_object_ref_sink(e));
+        }
+        return m_pElement;
+    }
+
+private:
+    GstElement* MakeCameraElement(FrameSize size)
+    {
+        GstElement* src = gst_device_create_element(m_entry->device, nullptr);
+        if (src == nullptr)
+            return nullptr;
+        GstElement* bin = gst_bin_new(nullptr);
+        GstElement* filter = gst_element_factory_make("capsfilter", nullptr);
+        if (filter == nullptr) {
+            gst_object_unref(gst_object_ref_sink(src));
+            gst_object_unref(gst_object_ref_sink(bin));
+            return nullptr;
+        }
+        GstCaps* caps = gst_caps_new_empty();
+        for (const char* media : {"video/x-raw", "image/jpeg"})
+            gst_caps_append_structure(
+                caps, gst_structure_new(media, "width", G_TYPE_INT, size.width, "height",
+                                        G_TYPE_INT, size.height, nullptr));
+        g_object_set(filter, "caps", caps, nullptr);
+        gst_caps_unref(caps);
+        gst_bin_add_many(GST_BIN(bin), src, filter, nullptr);
+        gst_element_link(src, filter);
+        GstPad* pad = gst_element_get_static_pad(filter, "src");
+        gst_element_add_pad(bin, gst_ghost_pad_new("src", pad));
+        gst_object_unref(pad);
+        return bin;
+    }
+
+    EntryPtr m_entry;
+    CStreamConfig* m_pConfig;
+    std::mutex m_lock;
+    GstElement* m_pElement = nullptr;
+    IFilterGraph* m_pGraph = nullptr;  // not counted: the graph holds the filter
+};
+
+class CPropertyBag final : public CUnknown, public IPropertyBag {
+public:
+    explicit CPropertyBag(EntryPtr entry)
+        : CUnknown("Property bag", nullptr), m_entry(std::move(entry))
+    {
+    }
+    DECLARE_IUNKNOWN
+    HRESULT NonDelegatingQueryInterface(REFIID riid, void** ppv) override
+    {
+        if (riid == IID_IPropertyBag)
+            return GetInterface(static_cast<IPropertyBag*>(this), ppv);
+        return CUnknown::NonDelegatingQueryInterface(riid, ppv);
+    }
+    HRESULT Read(const char* name, VARIANT* value, void*) override
+    {
+        if (name == nullptr || value == nullptr)
+            return E_POINTER;
+        if (std::strcmp(name, "FriendlyName") != 0 || !m_entry->NameReadable())
+            return E_FAIL;
+        BSTR text = SysAllocString(m_entry->name.c_str());
+        if (text == nullptr)
+            return E_OUTOFMEMORY;
+        value->vt = VT_BSTR;
+        value->bstrVal = text;
+        return S_OK;
+    }
+
+private:
+    EntryPtr m_entry;
+};
+
+class CDeviceMoniker final : public CUnknown, public IMoniker {
+public:
+    explicit CDeviceMoniker(EntryPtr entry)
+        : CUnknown("Device moniker", nullptr), m_entry(std::move(entry))
+    {
+    }
+    DECLARE_IUNKNOWN
+    HRESULT NonDelegatingQueryInterface(REFIID riid, void** ppv) override
+    {
+        if (riid == IID_IMoniker)
+            return GetInterface(static_cast<IMoniker*>(this), ppv);
+        return CUnknown::NonDelegatingQueryInterface(riid, ppv);
+    }
+    HRESULT BindToStorage(void*, IMoniker*, REFIID riid, void** ppv) override
+    {
+        return Make(new CPropertyBag(m_entry), riid, ppv);
+    }
+    HRESULT BindToObject(void*, IMoniker*, REFIID riid, void** ppv) override
+    {
+        return Make(new CDeviceSourceFilter(m_entry), riid, ppv);
+    }
+
+private:
+    static HRESULT Make(CUnknown* object, REFIID riid, void** ppv)
+    {
+        if (ppv == nullptr) {
+            object->NonDelegatingAddRef();
+            object->NonDelegatingRelease();
+            return E_POINTER;
+        }
+        object->NonDelegatingAddRef();
+        const HRESULT hr = object->NonDelegatingQueryInterface(riid, ppv);
+        object->NonDelegatingRelease();
+        return hr;
+    }
+    EntryPtr m_entry;
+};
+
+class CEnumMoniker final : public CUnknown, public IEnumMoniker {
+public:
+    explicit CEnumMoniker(std::vector<EntryPtr> entries)
+        : CUnknown("Moniker enumerator", nullptr), m_entries(std::move(entries))
+    {
+    }
+    DECLARE_IUNKNOWN
+    HRESULT NonDelegatingQueryInterface(REFIID riid, void** ppv) override
+    {
+        if (riid == IID_IEnumMoniker)
+            return GetInterface(static_cast<IEnumMoniker*>(this), ppv);
+        return CUnknown::NonDelegatingQueryInterface(riid, ppv);
+    }
+    HRESULT Next(ULONG count, IMoniker** monikers, ULONG* fetched) override
+    {
+        if (monikers == nullptr || (count > 1 && fetched == nullptr))
+            return E_POINTER;
+        ULONG n = 0;
+        for (; n < count && m_next < m_entries.size(); ++n, ++m_next) {
+            auto* m = new CDeviceMoniker(m_entries[m_next]);
+            m->NonDelegatingQueryInterface(IID_IMoniker, reinterpret_cast<void**>(&monikers[n]));
+        }
+        if (fetched)
+            *fetched = n;
+        return n == count ? S_OK : S_FALSE;
+    }
+    HRESULT Reset() override
+    {
+        m_next = 0;
+        return S_OK;
+    }
+
+private:
+    std::vector<EntryPtr> m_entries;
+    std::size_t m_next = 0;
+};
+
+class CSystemDeviceEnum final : public CUnknown, public ICreateDevEnum {
+public:
+    CSystemDeviceEnum() : CUnknown("System device enumerator", nullptr) {}
+    DECLARE_IUNKNOWN
+    HRESULT NonDelegatingQueryInterface(REFIID riid, void** ppv) override
+    {
+        if (riid == IID_ICreateDevEnum)
+            return GetInterface(static_cast<ICreateDevEnum*>(this), ppv);
+        return CUnknown::NonDelegatingQueryInterface(riid, ppv);
+    }
+    HRESULT CreateClassEnumerator(REFCLSID category, IEnumMoniker** out, DWORD) override
+    {
+        if (out == nullptr)
+            return E_POINTER;
+        *out = nullptr;
+        if (category != CLSID_VideoInputDeviceCategory)
+            return S_FALSE;
+        std::vector<EntryPtr> entries = EnumerateDevices();
+        if (entries.empty())
+            return S_FALSE;
+        auto* e = new CEnumMoniker(std::move(entries));
+        return e->NonDelegatingQueryInterface(IID_IEnumMoniker, reinterpret_cast<void**>(out));
+    }
+};
+
+}  // namespace
+
+HRESULT CreateSystemDeviceEnum(REFIID riid, void** ppv)
+{
+    if (ppv == nullptr)
+        return E_POINTER;
+    *ppv = nullptr;
+    auto* e = new CSystemDeviceEnum;
+    e->NonDelegatingAddRef();
+    const HRESULT hr = e->NonDelegatingQueryInterface(riid, ppv);
+    e->NonDelegatingRelease();
+    return hr;
+}
+
+namespace {
+// The enumerator is part of the platform: no registry entry needed.
+const bool g_systemDeviceEnumRegistered =
+    (CoRegisterBuiltinClass(CLSID_SystemDeviceEnum, CreateSystemDeviceEnum), true);
+}  // namespace
