@@ -16,10 +16,10 @@
 #include "gst_support.h"
 #include "virtual_devices.h"
 
-// {F72A76A0-EB0A-11D0-ACE4-0000C0CC16BA}: the format of devices that do not
+// {C5CBFBD0-A9A7-4A5F-B451-15A1737146BA}: the format of devices that do not
 // describe their frames with a VIDEOINFOHEADER.
-inline constexpr GUID FORMAT_VideoInfo2{0xF72A76A0, 0xEB0A, 0x11D0,
-                                        {0xAC, 0xE4, 0x00, 0x00, 0xC0, 0xCC, 0x16, 0xBA}};
+inline constexpr GUID FORMAT_VideoInfo2{0xC5CBFBD0, 0xA9A7, 0x4A5F,
+                                        {0xB4, 0x51, 0x15, 0xA1, 0x73, 0x71, 0x46, 0xBA}};
 
 // ---- strings and variants ---------------------------------------------------
 
