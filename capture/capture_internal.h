@@ -22,6 +22,9 @@ extern std::atomic<std::int64_t> g_qpcFrameEnd;
 extern std::atomic<std::int64_t> g_tscFrameStart;
 extern std::atomic<std::int64_t> g_tscFrameEnd;
 
+// The filter in stack slot `index` (null for an empty or unknown slot).
+COrvexFilter* orvexFilterAt(int index);
+
 // Runs every enabled filter of the stack over one frame; the frame-tap
 // filter's callback.
 void orvexDispatchFrame(unsigned char* frame);
@@ -33,6 +36,15 @@ void orvexStopFilters();
 
 // Publishes the geometry of BGR24 frames of width x height to every filter.
 void orvexSetImageGeometry(int width, int height);
+
+// The performance dialog's state, and for tests its window and the text of a
+// value field by control id (null while it is closed).
+extern int g_nPerfFrames;
+extern int g_nPerfSamples;
+extern int g_nPerfPos;
+struct _GtkWidget;
+_GtkWidget* orvexPerformanceDialogWindow();
+const char* orvexPerformanceDialogValue(int field);
 
 // Reads the protected static geometry for the library's own parts.
 struct OrvexFilterAccess {

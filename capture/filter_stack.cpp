@@ -51,6 +51,11 @@ void orvexPopFilter()
 
 int orvexGetFilterCount() { return g_nFilterCount; }
 
+COrvexFilter* orvexFilterAt(int index)
+{
+    return index >= 0 && index < g_nFilterCount ? g_filterStack[index] : nullptr;
+}
+
 void orvexDispatchFrame(unsigned char* frame)
 {
     constexpr auto relaxed = std::memory_order_relaxed;

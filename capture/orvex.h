@@ -68,6 +68,10 @@ ORVEX_API int orvexGetSourceCount();
 ORVEX_API const char* orvexGetSourceName(int index);
 ORVEX_API int orvexGetCurrentSource();
 
+// Opens the performance dialog and returns when it is closed; while it is
+// open, a second call brings it to the front. The host's windows stay usable.
+ORVEX_API void orvexShowPerformanceDlg();
+
 // The library's error box: a printf-style message captioned "Orvex - ERROR".
 // Returns the box's result (1 when confirmed).
 ORVEX_API int orvexReportError(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "game_fixture.h"
+#include "screenshot.h"
 #include "shell/setup_dialog.h"
 
 namespace {
@@ -57,24 +58,6 @@ protected:
         gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(dialog->Control(id)), on);
     }
     void Click(int id) { gtk_button_clicked(GTK_BUTTON(dialog->Control(id))); }
-
-    // With ORVEX_SCREENSHOTS set, the window as drawn goes to that folder.
-    static void SaveScreenshot(GtkWidget* window, const char* name)
-    {
-        const char* dir = std::getenv("ORVEX_SCREENSHOTS");
-        if (dir == nullptr)
-            return;
-        while (gtk_events_pending())
-            gtk_main_iteration();
-        GdkWindow* w = gtk_widget_get_window(window);
-        GdkPixbuf* shot = gdk_pixbuf_get_from_window(w, 0, 0, gdk_window_get_width(w),
-                                                     gdk_window_get_height(w));
-        if (shot) {
-            gdk_pixbuf_save(shot, (std::string(dir) + "/" + name).c_str(), "png", nullptr,
-                            nullptr);
-            g_object_unref(shot);
-        }
-    }
 
     ScratchDirectory scratch;
     std::unique_ptr<CGameFilter> game;
