@@ -6,6 +6,9 @@
 
 #include <atomic>
 
+#include "com/hresult.h"
+#include "win/win.h"
+
 #define ORVEX_API __attribute__((visibility("default")))
 
 class ORVEX_API COrvexFilter {
@@ -50,6 +53,36 @@ protected:
 };
 
 extern "C" {
+
+// ---- capture control --------------------------------------------------------
+// A window handle is the host's GtkWindow (see win/window.h). All of these
+// run on the UI thread.
+
+// Builds the capture graph for the current device, its video shown in
+// window. Once per load of the library.
+ORVEX_API HRESULT orvexInitialize(HWND window);
+// Stops capture, tears the graph down and empties the device list.
+ORVEX_API void orvexFinalize();
+// Starts every pushed filter, then the graph. 0, or E_FAIL without a graph.
+ORVEX_API HRESULT orvexStartCapture();
+// Stops the graph, then every pushed filter. Always 0.
+ORVEX_API HRESULT orvexStopCapture();
+// Chooses device index; rebuilds the graph (and restarts capture) when one
+// was built.
+ORVEX_API HRESULT orvexSetSource(int index);
+ORVEX_API int orvexIsRunning();
+ORVEX_API int orvexIsSourceCrossBar();
+
+// ---- the video window ---------------------------------------------------------
+
+// Makes the video fill the host window's client area; the host calls it
+// whenever its window moves or changes size.
+ORVEX_API HRESULT orvexResizeVideoWindow();
+ORVEX_API void orvexToggleFullScreen();
+ORVEX_API int orvexIsFullScreen();
+// Without a display: graphs built from now on record the shown video to
+// path (Motion-JPEG AVI); null or empty discards it again.
+ORVEX_API void orvexRecordVideo(const char* path);
 
 // Pushes a filter (which may be null) on top of the stack. Returns the new
 // count, or the error box's result when capture runs or the stack is full.

@@ -126,6 +126,31 @@ GstElement* MakeElement(const VirtualDevice& device, int width, int height)
     return nullptr;
 }
 
+// Wraps a source so that its picture leaves on two pads: "src" (the capture
+// pin) and "vp" (the video port).
+GstElement* WithVideoPort(GstElement* source)
+{
+    GstElement* bin = gst_bin_new(nullptr);
+    GstElement* tee = gst_element_factory_make("tee", nullptr);
+    GstElement* capture = gst_element_factory_make("queue", nullptr);
+    GstElement* port = gst_element_factory_make("queue", nullptr);
+    if (tee == nullptr || capture == nullptr || port == nullptr) {
+        for (GstElement* e : {source, bin, tee, capture, port})
+            if (e)
+                gst_object_unref(gst_object_ref_sink(e));
+        return nullptr;
+    }
+    gst_bin_add_many(GST_BIN(bin), source, tee, capture, port, nullptr);
+    gst_element_link_many(source, tee, capture, nullptr);
+    gst_element_link(tee, port);
+    for (auto [element, name] : {std::pair{capture, "src"}, std::pair{port, "vp"}}) {
+        GstPad* pad = gst_element_get_static_pad(element, "src");
+        gst_element_add_pad(bin, gst_ghost_pad_new(name, pad));
+        gst_object_unref(pad);
+    }
+    return bin;
+}
+
 }  // namespace
 
 GstElement* MakeVirtualSourceElement(const VirtualDevice& device, int width, int height)
@@ -141,5 +166,10 @@ GstElement* MakeVirtualSourceElement(const VirtualDevice& device, int width, int
                           [](gpointer data) { delete static_cast<Vanishing*>(data); });
         gst_object_unref(pad);
     }
+    // A camera that only offers Motion-JPEG.
+    if (element && device.compressedOnly)
+        element = Chain({element, gst_element_factory_make("jpegenc", nullptr)});
+    if (element && device.videoPort)
+        element = WithVideoPort(element);
     return element;
 }

@@ -6,6 +6,7 @@
 #include <gst/gst.h>
 
 #include <string>
+#include <vector>
 
 #include "virtual_devices.h"
 
@@ -23,3 +24,8 @@ COM_API GstElement* MakeVirtualSourceElement(const VirtualDevice& device, int wi
 // otherwise as fast as they are taken.
 COM_API GstElement* MakeDemoCameraElement(const std::string& scriptPath, int width, int height,
                                           bool live = true);
+
+struct IAMCrossbar;
+// A crossbar with the named inputs and one output, input 0 routed; one
+// reference.
+IAMCrossbar* MakeCrossbar(const std::vector<std::string>& inputs);

@@ -4,6 +4,7 @@
 
 #include <gst/gst.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "device_sources.h"
+#include "graph.h"
 #include "gst_support.h"
 #include "virtual_devices.h"
 
@@ -56,6 +58,47 @@ void DeleteMediaType(AM_MEDIA_TYPE* mt) { delete static_cast<CMediaType*>(mt); }
 
 namespace {
 
+constexpr double kWantedRate = 30.0;
+
+// The highest frame rate of a framerate field: a fraction, a range or a list.
+double MaxRate(const GValue* v)
+{
+    if (v == nullptr)
+        return 0;
+    if (GST_VALUE_HOLDS_FRACTION(v))
+        return gst_value_get_fraction_denominator(v) == 0
+                   ? 0
+                   : double(gst_value_get_fraction_numerator(v)) /
+                         gst_value_get_fraction_denominator(v);
+    if (GST_VALUE_HOLDS_FRACTION_RANGE(v))
+        return MaxRate(gst_value_get_fraction_range_max(v));
+    if (GST_VALUE_HOLDS_LIST(v)) {
+        double best = 0;
+        for (guint i = 0; i < gst_value_list_get_size(v); ++i)
+            best = std::max(best, MaxRate(gst_value_list_get_value(v, i)));
+        return best;
+    }
+    return 0;
+}
+
+// The best frame rate caps offer for media at size; 0 when none.
+double BestRate(GstCaps* caps, const char* media, FrameSize size)
+{
+    double best = 0;
+    GstCaps* want = gst_caps_new_simple(media, "width", G_TYPE_INT, size.width, "height",
+                                        G_TYPE_INT, size.height, nullptr);
+    GstCaps* both = gst_caps_intersect(want, caps);
+    for (guint i = 0; i < gst_caps_get_size(both); ++i) {
+        const GstStructure* st = gst_caps_get_structure(both, i);
+        const GValue* rate = gst_structure_get_value(st, "framerate");
+        // A node that names no rate delivers what it can; take it as enough.
+        best = std::max(best, rate ? MaxRate(rate) : kWantedRate);
+    }
+    gst_caps_unref(both);
+    gst_caps_unref(want);
+    return best;
+}
+
 // One device as enumerated: a camera (device set) or a virtual device.
 struct DeviceEntry {
     ~DeviceEntry()
@@ -72,6 +115,7 @@ struct DeviceEntry {
 
     bool NameReadable() const { return device != nullptr || !virt.nameUnreadable; }
     bool VideoInfo() const { return device != nullptr || virt.videoInfo; }
+    bool DeliversDV() const { return device == nullptr && virt.dvDecoder; }
     bool CompressedOnly() const
     {
         if (device == nullptr)
@@ -94,6 +138,17 @@ struct DeviceEntry {
                 return true;
         }
         return false;
+    }
+    // A camera is read as Motion-JPEG at this size when its raw frames
+    // cannot come at 30 per second (USB cameras often offer raw frames
+    // of their larger sizes only at a few per second) or not at all.
+    bool PrefersMjpeg(FrameSize size) const
+    {
+        if (device == nullptr)
+            return virt.compressedOnly;
+        const double raw = BestRate(caps, "video/x-raw", size);
+        const double jpeg = BestRate(caps, "image/jpeg", size);
+        return jpeg > 0 && raw < kWantedRate && jpeg > raw;
     }
     FrameSize DefaultSize() const
     {
@@ -247,7 +302,10 @@ public:
         std::lock_guard lock(m_lock);
         auto* mt = new CMediaType;
         mt->SetType(&MEDIATYPE_Video);
-        mt->SetSubtype(m_entry->CompressedOnly() ? &MEDIASUBTYPE_MJPG : &MEDIASUBTYPE_RGB24);
+        const bool mjpeg = CompressedLocked();
+        mt->SetSubtype(mjpeg                        ? &MEDIASUBTYPE_MJPG
+                       : m_entry->DeliversDV() ? &MEDIASUBTYPE_dvsd
+                                               : &MEDIASUBTYPE_RGB24);
         if (m_entry->VideoInfo()) {
             VIDEOINFOHEADER vih{};
             vih.AvgTimePerFrame = 10000000 / 30;
@@ -257,7 +315,7 @@ public:
             vih.bmiHeader.biPlanes = 1;
             vih.bmiHeader.biBitCount = 24;
             vih.bmiHeader.biCompression =
-                m_entry->CompressedOnly() ? MakeFourCC('M', 'J', 'P', 'G') : BI_RGB;
+                mjpeg ? MakeFourCC('M', 'J', 'P', 'G') : BI_RGB;
             vih.bmiHeader.biSizeImage =
                 static_cast<DWORD>(((m_size.width * 3 + 3) & ~3) * m_size.height);
             mt->SetFormatType(&FORMAT_VideoInfo);
@@ -299,8 +357,18 @@ public:
         std::lock_guard lock(m_lock);
         return m_size;
     }
+    // Frames come as Motion-JPEG at the current size.
+    bool Compressed()
+    {
+        std::lock_guard lock(m_lock);
+        return CompressedLocked();
+    }
 
 private:
+    bool CompressedLocked() const
+    {
+        return m_entry->CompressedOnly() || m_entry->PrefersMjpeg(m_size);
+    }
     struct Try {
         FrameSize size;
         bool accepted;
@@ -316,62 +384,50 @@ constexpr CLSID CLSID_OrvexDeviceSource{0x5A3C6E2B, 0x1D84, 0x4F71,
                                         {0x9B, 0x0E, 0x7C, 0x2D, 0x9A, 0x41, 0xE3, 0x66}};
 
 // A device's source filter. Its element is made at the first GetElement,
-// at the size the capture pin's format control holds then.
-class CDeviceSourceFilter final : public CUnknown, public IBaseFilter {
+// at the size the capture pin's format control holds then. Its pins:
+// "Capture" (pad src) and, on devices that have one, "VP", a video port
+// (pad vp) carrying the same picture.
+class CDeviceSourceFilter final : public CGraphFilterBase {
 public:
     explicit CDeviceSourceFilter(EntryPtr entry)
-        : CUnknown("Video capture source", nullptr), m_entry(entry)
+        : CGraphFilterBase("Video capture source", CLSID_OrvexDeviceSource), m_entry(entry)
     {
-        m_pConfig = new CStreamConfig(std::move(entry));
+        m_pConfig = new CStreamConfig(entry);
         m_pConfig->NonDelegatingAddRef();
+        m_pins.Add(this, "Capture", PINDIR_OUTPUT, "src", PIN_CATEGORY_CAPTURE);
+        if (entry->device == nullptr && entry->virt.videoPort)
+            m_pins.Add(this, "VP", PINDIR_OUTPUT, "vp", PIN_CATEGORY_VIDEOPORT);
+        if (entry->device == nullptr && !entry->virt.crossbarInputs.empty())
+            m_pCrossbar = MakeCrossbar(entry->virt.crossbarInputs);
     }
     ~CDeviceSourceFilter() override
     {
+        m_pins.DisconnectAll();
         if (m_pElement)
             gst_object_unref(m_pElement);
+        if (m_pCrossbar)
+            m_pCrossbar->Release();
         m_pConfig->NonDelegatingRelease();
     }
     DECLARE_IUNKNOWN
     HRESULT NonDelegatingQueryInterface(REFIID riid, void** ppv) override
     {
-        if (riid == IID_IBaseFilter || riid == IID_IMediaFilter || riid == IID_IPersist)
-            return GetInterface(static_cast<IBaseFilter*>(this), ppv);
         // The capture pin's format control.
         if (riid == IID_IAMStreamConfig)
             return m_pConfig->NonDelegatingQueryInterface(riid, ppv);
-        return CUnknown::NonDelegatingQueryInterface(riid, ppv);
-    }
-    HRESULT GetClassID(CLSID* clsid) override
-    {
-        if (clsid == nullptr)
-            return E_POINTER;
-        *clsid = CLSID_OrvexDeviceSource;
-        return S_OK;
-    }
-    // The graph changes the element's state; the filter has none of its own.
-    HRESULT Stop() override { return S_OK; }
-    HRESULT Pause() override { return S_OK; }
-    HRESULT Run(REFERENCE_TIME) override { return S_OK; }
-    HRESULT GetState(DWORD, FILTER_STATE* state) override
-    {
-        if (state == nullptr)
-            return E_POINTER;
-        *state = State_Stopped;
-        return S_OK;
-    }
-    HRESULT JoinFilterGraph(IFilterGraph* graph, const char*) override
-    {
-        m_pGraph = graph;
-        return S_OK;
+        // The crossbar in front of a capture board's decoder.
+        if (riid == IID_IAMCrossbar && m_pCrossbar)
+            return m_pCrossbar->QueryInterface(riid, ppv);
+        return CGraphFilterBase::NonDelegatingQueryInterface(riid, ppv);
     }
     void* GetElement() override
     {
         std::lock_guard lock(m_lock);
         if (m_pElement == nullptr) {
             const FrameSize size = m_pConfig->Size();
-            GstElement* e = m_entry->device ? MakeCameraElement(size)
-                                            : MakeVirtualSourceElement(m_entry->virt, size.width,
-                                                                       size.height);
+            GstElement* e = m_entry->device
+                                ? MakeCameraElement(size, m_pConfig->Compressed())
+                                : MakeVirtualSourceElement(m_entry->virt, size.width, size.height);
             if (e)
                 m_pElement = GST_ELEMENT(gst_object_ref_sink(e));
         }
@@ -379,7 +435,7 @@ public:
     }
 
 private:
-    GstElement* MakeCameraElement(FrameSize size)
+    GstElement* MakeCameraElement(FrameSize size, bool mjpeg)
     {
         GstElement* src = gst_device_create_element(m_entry->device, nullptr);
         if (src == nullptr)
@@ -391,11 +447,9 @@ private:
             gst_object_unref(gst_object_ref_sink(bin));
             return nullptr;
         }
-        GstCaps* caps = gst_caps_new_empty();
-        for (const char* media : {"video/x-raw", "image/jpeg"})
-            gst_caps_append_structure(
-                caps, gst_structure_new(media, "width", G_TYPE_INT, size.width, "height",
-                                        G_TYPE_INT, size.height, nullptr));
+        GstCaps* caps = gst_caps_new_simple(mjpeg ? "image/jpeg" : "video/x-raw", "width",
+                                            G_TYPE_INT, size.width, "height", G_TYPE_INT,
+                                            size.height, nullptr);
         g_object_set(filter, "caps", caps, nullptr);
         gst_caps_unref(caps);
         gst_bin_add_many(GST_BIN(bin), src, filter, nullptr);
@@ -408,9 +462,9 @@ private:
 
     EntryPtr m_entry;
     CStreamConfig* m_pConfig;
+    IAMCrossbar* m_pCrossbar = nullptr;
     std::mutex m_lock;
     GstElement* m_pElement = nullptr;
-    IFilterGraph* m_pGraph = nullptr;  // not counted: the graph holds the filter
 };
 
 class CPropertyBag final : public CUnknown, public IPropertyBag {

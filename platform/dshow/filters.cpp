@@ -3,11 +3,13 @@
 #include <gst/gst.h>
 #include <gst/video/video.h>
 
+#include <cstdio>
 #include <exception>
 #include <mutex>
 
 #include "filters.h"
 #include "gst_support.h"
+#include "pins.h"
 
 // Shared by the filter object and its element. The element owns it; the
 // object detaches itself when it goes, under the lock, so that a Transform in
@@ -312,8 +314,11 @@ CTransInPlaceFilter::CTransInPlaceFilter(const char* name, LPUNKNOWN outer, REFC
       m_pLink(nullptr),
       m_pElement(nullptr),
       m_clsid(clsid),
-      m_bDebugModule(module.debug)
+      m_bDebugModule(module.debug),
+      m_pPins(new CPinList)
 {
+    m_pPins->Add(this, "Input", PINDIR_INPUT, "sink");
+    m_pPins->Add(this, "Output", PINDIR_OUTPUT, "src");
     if (!EnsureGstreamer()) {
         if (phr)
             *phr = E_FAIL;
@@ -350,6 +355,7 @@ CTransInPlaceFilter::~CTransInPlaceFilter()
     DetachElement();
     if (m_pElement != nullptr)
         gst_object_unref(m_pElement);
+    delete m_pPins;
 }
 
 HRESULT CTransInPlaceFilter::NonDelegatingQueryInterface(REFIID riid, void** ppv)
@@ -394,6 +400,8 @@ HRESULT CTransInPlaceFilter::JoinFilterGraph(IFilterGraph* graph, const char* na
 {
     CAutoLock lock(&m_csFilter);
     m_pGraph = graph;
+    std::snprintf(m_achGraphName, sizeof m_achGraphName, "%s",
+                  graph != nullptr && name != nullptr ? name : "");
     // The element keeps its name while it sits in a bin.
     if (graph != nullptr && name != nullptr && m_pElement != nullptr &&
         GST_OBJECT_PARENT(m_pElement) == nullptr)
@@ -402,6 +410,17 @@ HRESULT CTransInPlaceFilter::JoinFilterGraph(IFilterGraph* graph, const char* na
 }
 
 void* CTransInPlaceFilter::GetElement() { return m_pElement; }
+
+HRESULT CTransInPlaceFilter::QueryFilterInfo(FILTER_INFO* info)
+{
+    if (info == nullptr)
+        return E_POINTER;
+    CAutoLock lock(&m_csFilter);
+    FillFilterInfo(info, m_achGraphName, m_pGraph);
+    return S_OK;
+}
+
+HRESULT CTransInPlaceFilter::EnumPins(IEnumPins** pins) { return m_pPins->Enumerate(this, pins); }
 
 HRESULT CTransInPlaceFilter::Register()
 {

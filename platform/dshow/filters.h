@@ -36,6 +36,8 @@ inline constexpr IID IID_IAMovieSetup{0x9D9DD730, 0xA39C, 0x403B,
 enum FILTER_STATE { State_Stopped, State_Paused, State_Running };
 
 struct IFilterGraph;  // the graph, which holds its filters' elements
+struct IEnumPins;     // pins.h
+struct FILTER_INFO;   // pins.h
 
 struct IPersist : IUnknown {
     virtual HRESULT GetClassID(CLSID* clsid) = 0;
@@ -53,6 +55,9 @@ struct IBaseFilter : IMediaFilter {
     virtual HRESULT JoinFilterGraph(IFilterGraph* graph, const char* name) = 0;
     // The GstElement* standing for the filter; the filter keeps it.
     virtual void* GetElement() = 0;
+    // The name and graph the filter was added under.
+    virtual HRESULT QueryFilterInfo(FILTER_INFO* info) = 0;
+    virtual HRESULT EnumPins(IEnumPins** pins) = 0;
 };
 
 struct IAMovieSetup : IUnknown {
@@ -93,6 +98,9 @@ public:
     HRESULT GetState(DWORD milliseconds, FILTER_STATE* state) override;
     HRESULT JoinFilterGraph(IFilterGraph* graph, const char* name) override;
     void* GetElement() override;
+    // The name given by the graph; pins "Input" (pad sink) and "Output" (pad src).
+    HRESULT QueryFilterInfo(FILTER_INFO* info) override;
+    HRESULT EnumPins(IEnumPins** pins) override;
     // Through the filter mapper, from GetSetupData; S_FALSE when it is null.
     HRESULT Register() override;
     HRESULT Unregister() override;
@@ -126,4 +134,6 @@ private:
     const CLSID m_clsid;
     IFilterGraph* m_pGraph = nullptr;  // not counted: the graph holds the filter
     const bool m_bDebugModule;
+    class CPinList* m_pPins;       // owned
+    char m_achGraphName[128] = {};  // the name the graph gave
 };
