@@ -73,6 +73,7 @@ GstElement* Capsfilter(GstCaps* caps)
 // more.
 struct Vanishing {
     std::atomic<int> framesLeft;
+    bool silent = false;  // stalls without a word instead
     std::atomic<bool> reported{false};
 };
 
@@ -84,7 +85,7 @@ GstPadProbeReturn CountDown(GstPad* pad, GstPadProbeInfo*, gpointer data)
     }
     if (left > 0)
         return GST_PAD_PROBE_OK;
-    if (!v->reported.exchange(true)) {
+    if (!v->silent && !v->reported.exchange(true)) {
         if (GstElement* element = gst_pad_get_parent_element(pad)) {
             GError* error = g_error_new_literal(GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_NOT_FOUND,
                                                 "The video capture device has been removed.");
@@ -159,10 +160,11 @@ GstElement* MakeVirtualSourceElement(const VirtualDevice& device, int width, int
         !EnsureGstreamer())
         return nullptr;
     GstElement* element = MakeElement(device, width, height);
-    if (element && device.failAfter > 0) {
+    const int lastFrame = device.failAfter > 0 ? device.failAfter : device.stallAfter;
+    if (element && lastFrame > 0) {
         GstPad* pad = gst_element_get_static_pad(element, "src");
         gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_BUFFER, CountDown,
-                          new Vanishing{device.failAfter},
+                          new Vanishing{lastFrame, device.failAfter == 0},
                           [](gpointer data) { delete static_cast<Vanishing*>(data); });
         gst_object_unref(pad);
     }

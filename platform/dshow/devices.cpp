@@ -241,7 +241,17 @@ std::vector<EntryPtr> EnumerateDevices()
 {
     std::vector<EntryPtr> entries;
     AddCameras(&entries);
-    for (VirtualDevice& v : LoadVirtualDevices()) {
+    std::vector<VirtualDevice> virtuals = LoadVirtualDevices();
+    // The built-in demo camera, for people without a camera.
+    if (const char* demo = std::getenv("ORVEX_DEMO_CAMERA"); demo && std::strcmp(demo, "1") == 0) {
+        VirtualDevice d;
+        d.name = "Demo Camera";
+        d.kind = VirtualKind::Demo;
+        const char* script = std::getenv("ORVEX_DEMO_SCRIPT");
+        d.path = script && *script ? script : "demo/walk.script";
+        virtuals.push_back(std::move(d));
+    }
+    for (VirtualDevice& v : virtuals) {
         auto e = std::make_shared<DeviceEntry>();
         e->name = v.name;
         e->virt = std::move(v);

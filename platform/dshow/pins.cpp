@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "graph.h"
+#include "gst_support.h"
 
 namespace {
 
@@ -128,6 +129,30 @@ HRESULT CGraphPin::QueryCategory(GUID* category)
         return E_POINTER;
     *category = m_category;
     return S_OK;
+}
+
+HRESULT CGraphPin::ConnectionMediaType(CMediaType* mt)
+{
+    if (mt == nullptr)
+        return E_POINTER;
+    if (!IsConnected())
+        return VFW_E_NOT_CONNECTED;
+    auto* element = static_cast<GstElement*>(m_pFilter->GetElement());
+    GstPad* pad = element ? gst_element_get_static_pad(element, m_pad.c_str()) : nullptr;
+    if (pad == nullptr)
+        return VFW_E_NOT_CONNECTED;
+    GstCaps* caps = gst_pad_get_current_caps(pad);
+    if (caps == nullptr)
+        caps = gst_pad_peer_query_caps(pad, nullptr);
+    gst_object_unref(pad);
+    HRESULT hr = E_FAIL;
+    if (caps != nullptr && !gst_caps_is_empty(caps) && !gst_caps_is_any(caps)) {
+        MediaTypeFromStructure(gst_caps_get_structure(caps, 0), mt);
+        hr = S_OK;
+    }
+    if (caps)
+        gst_caps_unref(caps);
+    return hr;
 }
 
 void CGraphPin::SetConnected(IPin* peer)

@@ -54,6 +54,10 @@ struct IPin : IUnknown {
     virtual HRESULT QueryDirection(PIN_DIRECTION* dir) = 0;
     // What the pin delivers (PIN_CATEGORY_*), GUID_NULL for an ordinary pin.
     virtual HRESULT QueryCategory(GUID* category) = 0;
+    // The media type of the connection: the negotiated one while streaming,
+    // else what the connected pads can agree on (fields not yet fixed read
+    // as 0). VFW_E_NOT_CONNECTED when the pin has no connection.
+    virtual HRESULT ConnectionMediaType(CMediaType* mt) = 0;
 };
 
 struct IEnumPins : IUnknown {
@@ -76,6 +80,7 @@ public:
     HRESULT QueryPinInfo(PIN_INFO* info) override;
     HRESULT QueryDirection(PIN_DIRECTION* dir) override;
     HRESULT QueryCategory(GUID* category) override;
+    HRESULT ConnectionMediaType(CMediaType* mt) override;
 
     // The graph's side. The peer is held with a reference (null: none).
     void SetConnected(IPin* peer);

@@ -199,6 +199,9 @@ bool ParseVirtualDeviceLine(std::string_view line, VirtualDevice* device, std::s
         } else if (key == "fail-after") {
             if (!ParseInt(value, 1, 1000000000, &d.failAfter))
                 return fail("fail-after must be a frame count from 1 to 1000000000");
+        } else if (key == "stall-after") {
+            if (!ParseInt(value, 1, 1000000000, &d.stallAfter))
+                return fail("stall-after must be a frame count from 1 to 1000000000");
         } else {
             return fail("unknown field \"" + key + "\"");
         }

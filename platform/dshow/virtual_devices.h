@@ -30,6 +30,7 @@ struct COM_API VirtualDevice {
     bool videoInfo = true;        // false: the format block is not a VIDEOINFOHEADER
     bool compressedOnly = false;  // only MJPG is offered
     int failAfter = 0;            // > 0: the device vanishes after that many frames
+    int stallAfter = 0;           // > 0: the device goes silent after that many frames
 
     bool Accepts(int width, int height) const;
 };
