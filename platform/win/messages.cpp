@@ -2,6 +2,7 @@
 // GLib main context, which the UI thread runs.
 #include <glib.h>
 
+#include <atomic>
 #include <mutex>
 #include <unordered_map>
 
@@ -17,11 +18,15 @@ struct PostedMessage {
     UINT message;
     WPARAM wParam;
     LPARAM lParam;
+    // Hands the fields from the posting thread to the UI thread in a way
+    // ThreadSanitizer sees (it cannot see into GLib's own queue).
+    std::atomic<bool> published{false};
 };
 
 gboolean Deliver(gpointer data)
 {
     auto* posted = static_cast<PostedMessage*>(data);
+    posted->published.load(std::memory_order_acquire);
     WindowProc proc;
     {
         std::lock_guard lock(g_procLock);
@@ -54,7 +59,8 @@ bool PostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (window == nullptr)
         return false;
-    g_idle_add_full(G_PRIORITY_DEFAULT, Deliver, new PostedMessage{window, message, wParam, lParam},
-                    nullptr);
+    auto* posted = new PostedMessage{window, message, wParam, lParam};
+    posted->published.store(true, std::memory_order_release);
+    g_idle_add_full(G_PRIORITY_DEFAULT, Deliver, posted, nullptr);
     return true;
 }
