@@ -27,6 +27,7 @@ void* CElementFilter::GetElement()
 {
     CAutoLock lock(&m_csFilter);
     if (m_pElement == nullptr && EnsureGstreamer()) {
+        RegisterVerticalFlip();
         GError* error = nullptr;
         GstElement* e = gst_parse_bin_from_description(m_description.c_str(), TRUE, &error);
         if (error) {
@@ -168,11 +169,11 @@ IBaseFilter* MakeFrameConverter(int width, int height)
     return AsFilter(new CElementFilter(
         "Frame converter", CLSID_FrameConverter,
         "videoconvert ! videoscale ! video/x-raw,format=BGR" + size +
-            " ! videoflip video-direction=vert"));
+            " ! orvexflip"));
 }
 
 IBaseFilter* MakeDisplayConverter()
 {
     return AsFilter(new CElementFilter("Display converter", CLSID_FrameConverter,
-                                       "videoflip video-direction=vert"));
+                                       "orvexflip"));
 }

@@ -37,3 +37,6 @@ IBaseFilter* MakeElementFilter(REFCLSID clsid);
 IBaseFilter* MakeFrameConverter(int width, int height);
 // Behind it: the picture turned upright again, for the renderer.
 IBaseFilter* MakeDisplayConverter();
+
+// Makes the element "orvexflip" (rows swapped in place) known to GStreamer.
+void RegisterVerticalFlip();
