@@ -25,6 +25,7 @@ int g_nDVResolution = 0;
 namespace {
 
 constexpr UINT WM_GRAPHNOTIFY = 7001;
+constexpr UINT WM_DEVICECHANGE = 0x0219;
 
 // Where the graph announces its events: a handle of the library's own,
 // never a real window.
@@ -264,6 +265,9 @@ void OnGraphEvent(UINT, WPARAM, LPARAM)
             g_lastHRESULT = static_cast<HRESULT>(param1);
             if (g_nCaptureState == 2)
                 StopGraphAndFilters();
+            // A camera pulled out may come back.
+            if (code == EC_DEVICE_LOST)
+                WatchVideoDeviceArrivals(GraphEventsHandle(), WM_DEVICECHANGE);
             orvexReportError(
                 "The capture device stopped (lastHRESULT=0x%x):\n%s\n"
                 "Choose it again from the Devices menu to restart capture.\n",
@@ -272,6 +276,15 @@ void OnGraphEvent(UINT, WPARAM, LPARAM)
         events->FreeEventParams(code, param1, param2);
     }
     events->Release();
+}
+
+// UI thread: the library's own messages.
+void OnLibraryMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_GRAPHNOTIFY)
+        OnGraphEvent(message, wParam, lParam);
+    else if (message == WM_DEVICECHANGE && wParam == DBT_DEVICEARRIVAL)
+        orvexOnDeviceArrival();
 }
 
 void ListenToGraph()
@@ -290,12 +303,14 @@ void ListenToGraph()
     CoInitialize(nullptr);
     // Through a lambda: a plain function pointer in the std::function would
     // export the type information of its type.
-    RegisterWindowProc(GraphEventsHandle(), [](UINT m, WPARAM w, LPARAM l) { OnGraphEvent(m, w, l); });
+    RegisterWindowProc(GraphEventsHandle(),
+                       [](UINT m, WPARAM w, LPARAM l) { OnLibraryMessage(m, w, l); });
     orvexEnumerateSources();
 }
 
 [[gnu::destructor]] void OnLibraryUnload()
 {
+    WatchVideoDeviceArrivals(nullptr, 0);
     UnregisterWindowProc(GraphEventsHandle());
     CoUninitialize();
 }
@@ -408,6 +423,17 @@ void orvexReleaseDirectShow()
     g_nCaptureState = 0;
 }
 
+void orvexOnDeviceArrival()
+{
+    // Only while capture is wanted and stopped by its device's fault; the
+    // device may take a moment to be ready, so a failed rebuild waits for
+    // the next arrival.
+    if (!g_bCaptureWanted || g_nCaptureState == 2 || g_hWnd == nullptr)
+        return;
+    if (SUCCEEDED(orvexSetSource(g_nCurrentSource)) && orvexIsRunning())
+        WatchVideoDeviceArrivals(nullptr, 0);
+}
+
 extern "C" {
 
 HRESULT orvexInitialize(HWND window)
@@ -430,6 +456,7 @@ HRESULT orvexInitialize(HWND window)
 
 void orvexFinalize()
 {
+    WatchVideoDeviceArrivals(nullptr, 0);
     if (g_nCaptureState != 0)
         orvexStopCapture();
     orvexReleaseDirectShow();

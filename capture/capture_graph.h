@@ -28,3 +28,6 @@ HRESULT orvexCreateGraph();
 HRESULT orvexInitVideoWindow();
 // Tears the graph down; the state becomes 0.
 void orvexReleaseDirectShow();
+// A video input device was plugged in: capture stopped by its device's
+// fault is built and started again.
+void orvexOnDeviceArrival();

@@ -610,6 +610,48 @@ public:
 
 }  // namespace
 
+namespace {
+
+struct ArrivalWatch {
+    GstDeviceMonitor* monitor = nullptr;
+    guint busWatch = 0;
+    HWND window = nullptr;
+    UINT message = 0;
+};
+ArrivalWatch g_arrivals;  // UI thread only
+
+gboolean OnMonitorMessage(GstBus*, GstMessage* message, gpointer)
+{
+    if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_DEVICE_ADDED && g_arrivals.window)
+        PostMessage(g_arrivals.window, g_arrivals.message, DBT_DEVICEARRIVAL, 0);
+    return G_SOURCE_CONTINUE;
+}
+
+}  // namespace
+
+void WatchVideoDeviceArrivals(HWND window, UINT message)
+{
+    g_arrivals.window = window;
+    g_arrivals.message = message;
+    const char* real = std::getenv("ORVEX_REAL_DEVICES");
+    const bool wanted = window != nullptr && !(real && std::strcmp(real, "0") == 0);
+    if (wanted == (g_arrivals.monitor != nullptr) || (wanted && !EnsureGstreamer()))
+        return;
+    if (wanted) {
+        g_arrivals.monitor = gst_device_monitor_new();
+        gst_device_monitor_add_filter(g_arrivals.monitor, "Video/Source", nullptr);
+        GstBus* bus = gst_device_monitor_get_bus(g_arrivals.monitor);
+        g_arrivals.busWatch = gst_bus_add_watch(bus, OnMonitorMessage, nullptr);
+        gst_object_unref(bus);
+        gst_device_monitor_start(g_arrivals.monitor);
+    } else {
+        gst_device_monitor_stop(g_arrivals.monitor);
+        g_source_remove(g_arrivals.busWatch);
+        gst_object_unref(g_arrivals.monitor);
+        g_arrivals = {};
+    }
+}
+
 HRESULT CreateSystemDeviceEnum(REFIID riid, void** ppv)
 {
     if (ppv == nullptr)

@@ -16,6 +16,7 @@
 #pragma once
 
 #include "com/unknown.h"
+#include "win/win.h"
 #include "filters.h"
 #include "media_types.h"
 
@@ -106,6 +107,13 @@ struct IOrvexFormatLog : IUnknown {
     // The size asked by call i (0-based); false past the last call.
     virtual bool Attempt(int i, int* width, int* height, bool* accepted) = 0;
 };
+
+// Device arrival: while a watch is on, every video input device that is
+// plugged in posts message to window (on the UI thread) with wParam
+// DBT_DEVICEARRIVAL, as the system tells windows of new hardware. One watch
+// at a time; a null window ends it.
+constexpr WPARAM DBT_DEVICEARRIVAL = 0x8000;
+COM_API void WatchVideoDeviceArrivals(HWND window, UINT message);
 
 // Makes the system device enumerator (also reachable through CoCreateInstance).
 COM_API HRESULT CreateSystemDeviceEnum(REFIID riid, void** ppv);

@@ -368,15 +368,22 @@ TEST_F(CaptureGraphTest, VanishingDeviceGivesOneBoxAndRestartsWhenChosenAgain)
     EXPECT_EQ(orvexIsRunning(), 0);
     EXPECT_EQ(filter.calls, (std::vector<std::string>{"start", "stop"}));
 
+    // The device is plugged in again: capture comes back by itself (until
+    // this device fails again).
+    orvexOnDeviceArrival();
+    EXPECT_EQ(orvexIsRunning(), 1);
+    ASSERT_TRUE(RunUntil([&] { return boxes_.size() == 2; }));
+
     const auto t0 = Clock::now();
     EXPECT_EQ(orvexStopCapture(), S_OK);
     EXPECT_LT(Clock::now() - t0, std::chrono::seconds(2));
-
+    orvexOnDeviceArrival();  // stopped by the host: stays stopped
     ASSERT_EQ(orvexSetSource(0), S_OK);
-    EXPECT_EQ(orvexIsRunning(), 0);  // stopped by the host: stays stopped
+    EXPECT_EQ(orvexIsRunning(), 0);
+
     ASSERT_EQ(orvexStartCapture(), S_OK);
-    ASSERT_TRUE(RunUntil([&] { return boxes_.size() == 2; }));
-    // After a fault, choosing the device again starts capture again.
+    ASSERT_TRUE(RunUntil([&] { return boxes_.size() == 3; }));
+    // After a fault, choosing the device again from the menu starts it again.
     ASSERT_EQ(orvexSetSource(0), S_OK);
     EXPECT_EQ(orvexIsRunning(), 1);
 }
