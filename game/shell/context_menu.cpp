@@ -10,6 +10,23 @@ namespace {
 constexpr int kDevicesMenu = 1;
 constexpr int kConfigurationMenu = 2;
 
+// A device that is not the current one shows no box at all, only the
+// current one its check mark.
+void HideEmptyCheckBox(GtkWidget* item)
+{
+    static GtkCssProvider* css = [] {
+        GtkCssProvider* p = gtk_css_provider_new();
+        gtk_css_provider_load_from_data(
+            p,
+            "check:not(:checked) { border-color: transparent; background: none;"
+            " box-shadow: none; -gtk-icon-source: none; }",
+            -1, nullptr);
+        return p;
+    }();
+    gtk_style_context_add_provider(gtk_widget_get_style_context(item), GTK_STYLE_PROVIDER(css),
+                                   GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+}
+
 void AddSeparator(GtkWidget* submenu)
 {
     gtk_menu_shell_append(GTK_MENU_SHELL(submenu), gtk_separator_menu_item_new());
@@ -103,6 +120,7 @@ GtkWidget* ContextMenu::AddDevice(int index, const char* name)
 {
     // A device name is shown as it is: no mnemonic is read from it.
     GtkWidget* item = gtk_check_menu_item_new_with_label(name ? name : "");
+    HideEmptyCheckBox(item);
     const int command = kCmdFirstDevice + index;
     g_object_set_data(G_OBJECT(item), "command-id", GINT_TO_POINTER(command));
     gtk_check_menu_item_set_active(GTK_CHECK_MENU_ITEM(item), index == orvexGetCurrentSource());

@@ -172,23 +172,27 @@ void MainWindow::Command(int command)
     }
 }
 
-void MainWindow::Present()
+GtkWindow* MainWindow::Present()
 {
     if (window_ == nullptr)
-        return;
+        return nullptr;
     gtk_window_deiconify(GTK_WINDOW(window_));
     gtk_window_present(GTK_WINDOW(window_));
-    // A dialog open over the window comes to the front instead of it.
+    // A dialog open over the window comes to the front after it.
+    GtkWindow* front = GTK_WINDOW(window_);
     GList* toplevels = gtk_window_list_toplevels();
     for (GList* l = toplevels; l != nullptr; l = l->next) {
         GtkWindow* w = GTK_WINDOW(l->data);
         if (gtk_window_get_transient_for(w) == GTK_WINDOW(window_) &&
             gtk_widget_get_visible(GTK_WIDGET(w)) && gtk_window_get_modal(w)) {
-            gtk_window_present(w);
+            front = w;
             break;
         }
     }
     g_list_free(toplevels);
+    if (front != GTK_WINDOW(window_))
+        gtk_window_present(front);
+    return front;
 }
 
 bool MainWindow::OnKey(const GdkEventKey* event)

@@ -41,7 +41,8 @@ class MainWindow {
     void Command(int command);
     // Brings the window, or the dialog open over it, to the front and
     // restores it when minimised (a second copy of the program asked).
-    void Present();
+    // Returns the window it brought to the front.
+    GtkWindow* Present();
 
     // For tests: beeps sounded and window moves started by the mouse.
     int Beeps() const { return beeps_; }
