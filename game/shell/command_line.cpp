@@ -3,6 +3,9 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
+
+#include <unistd.h>
 
 namespace {
 
@@ -119,9 +122,50 @@ bool CommandLineAsksForDemo(int argc, char** argv)
     return false;
 }
 
-void UseDemoCameraOnly()
+namespace {
+
+constexpr const char* kDemoVariables[] = {"ORVEX_REAL_DEVICES=0", "ORVEX_DEMO_CAMERA=1"};
+
+bool IsDeviceVariable(const char* entry)
 {
-    setenv("ORVEX_REAL_DEVICES", "0", 1);
-    setenv("ORVEX_DEMO_CAMERA", "1", 1);
-    unsetenv("ORVEX_VIRTUAL_DEVICES");
+    for (const char* name : {"ORVEX_REAL_DEVICES=", "ORVEX_DEMO_CAMERA=", "ORVEX_VIRTUAL_DEVICES="})
+        if (std::strncmp(entry, name, std::strlen(name)) == 0)
+            return true;
+    return false;
+}
+
+}  // namespace
+
+char** DemoEnvironment(char** envp)
+{
+    std::size_t count = 0, devices = 0, demo = 0;
+    for (char** e = envp; e && *e; ++e, ++count) {
+        if (IsDeviceVariable(*e))
+            ++devices;
+        for (const char* wanted : kDemoVariables) demo += std::strcmp(*e, wanted) == 0;
+    }
+    if (devices == std::size(kDemoVariables) && demo == std::size(kDemoVariables))
+        return nullptr;
+
+    auto** env =
+        static_cast<char**>(std::malloc((count + std::size(kDemoVariables) + 1) * sizeof(char*)));
+    if (env == nullptr)
+        return nullptr;
+    std::size_t n = 0;
+    for (char** e = envp; e && *e; ++e)
+        if (!IsDeviceVariable(*e))
+            env[n++] = *e;
+    for (const char* wanted : kDemoVariables) env[n++] = const_cast<char*>(wanted);
+    env[n] = nullptr;
+    return env;
+}
+
+void RestartWithDemoCamera(char** argv, char** envp)
+{
+    char** env = DemoEnvironment(envp);
+    if (env == nullptr)
+        return;
+    execve("/proc/self/exe", argv, env);
+    std::fprintf(stderr, "orvex: cannot switch to the demo camera: %s\n", std::strerror(errno));
+    std::free(env);
 }

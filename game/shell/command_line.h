@@ -24,6 +24,14 @@ void PrintVersion(std::FILE* out);
 // it runs before the C++ runtime and the program's libraries are set up.
 bool CommandLineAsksForDemo(int argc, char** argv);
 
-// Makes the device list, read when the capture library is loaded, hold the
-// built-in demo camera and nothing else.
-void UseDemoCameraOnly();
+// The environment under which the device list, read when the capture
+// library is loaded, holds the built-in demo camera and nothing else: envp
+// without the device variables, then ORVEX_REAL_DEVICES=0 and
+// ORVEX_DEMO_CAMERA=1. Null when envp is that already. The array is
+// malloc'd; its strings are envp's or static.
+char** DemoEnvironment(char** envp);
+
+// Runs the program again, at once, under DemoEnvironment(envp) unless envp
+// is that already. Returns only then, or when the program cannot be run
+// again (the demo camera is then missing from the list).
+void RestartWithDemoCamera(char** argv, char** envp);

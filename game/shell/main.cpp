@@ -15,13 +15,16 @@ CGameFilter g_game;
 
 // The capture library reads its device list when it is loaded, before main
 // and before any constructor of ours runs. For --demo to change that list the
-// environment must be set earlier still: functions in the executable's
+// environment must be right earlier still: functions in the executable's
 // .preinit_array run before every shared library's initialisers, with the
-// program's arguments.
-void ChooseDevicesBeforeLibrariesLoad(int argc, char** argv, char**)
+// program's arguments and environment. A setenv there does not last (the C
+// library's own start-up sets the environment back to the one the program
+// was started with), so the program starts itself again at once under the
+// demo environment; no library has done anything yet.
+void ChooseDevicesBeforeLibrariesLoad(int argc, char** argv, char** envp)
 {
     if (CommandLineAsksForDemo(argc, argv))
-        UseDemoCameraOnly();
+        RestartWithDemoCamera(argv, envp);
 }
 
 __attribute__((section(".preinit_array"),

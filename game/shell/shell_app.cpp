@@ -104,7 +104,7 @@ int RunHeadless(const CommandLine& options, CGameFilter& game)
             long seen;
             GMainLoop* loop;
             bool stalled;
-        } watch{counter.get(), -1, loop, false};
+        } watch{counter.get(), 0, loop, false};
         guint watchdog = 0;
         if (counter)
             watchdog = g_timeout_add_seconds(

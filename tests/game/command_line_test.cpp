@@ -1,6 +1,7 @@
 // The program's options, and the choice of the demo camera that has to be
 // made before the capture library lists its devices.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -112,6 +113,46 @@ TEST(CommandLine, TheEarlyDemoCheckAgreesWithTheParser)
     EXPECT_FALSE(CommandLineAsksForDemo(0, nullptr));
 }
 
+namespace {
+
+std::vector<std::string> Entries(char** env)
+{
+    std::vector<std::string> out;
+    for (char** e = env; e && *e; ++e) out.push_back(*e);
+    return out;
+}
+
+}  // namespace
+
+TEST(DemoCamera, EnvironmentHoldsOnlyTheDemoCamera)
+{
+    struct Case {
+        std::vector<std::string> envp;
+        std::vector<std::string> result;  // empty: no change needed
+    } cases[] = {
+        {{"HOME=/h"}, {"HOME=/h", "ORVEX_REAL_DEVICES=0", "ORVEX_DEMO_CAMERA=1"}},
+        {{}, {"ORVEX_REAL_DEVICES=0", "ORVEX_DEMO_CAMERA=1"}},
+        {{"ORVEX_VIRTUAL_DEVICES=/d", "A=1", "ORVEX_REAL_DEVICES=1", "ORVEX_DEMO_CAMERA=0"},
+         {"A=1", "ORVEX_REAL_DEVICES=0", "ORVEX_DEMO_CAMERA=1"}},
+        // Already the demo environment: no change, so no second restart.
+        {{"A=1", "ORVEX_DEMO_CAMERA=1", "ORVEX_REAL_DEVICES=0"}, {}},
+        {{"ORVEX_DEMO_CAMERA=1", "ORVEX_REAL_DEVICES=0", "ORVEX_VIRTUAL_DEVICES=/d"},
+         {"ORVEX_REAL_DEVICES=0", "ORVEX_DEMO_CAMERA=1"}},
+        {{"ORVEX_DEMO_CAMERA=1", "ORVEX_REAL_DEVICES=0", "ORVEX_DEMO_CAMERA=1"},
+         {"ORVEX_REAL_DEVICES=0", "ORVEX_DEMO_CAMERA=1"}},
+        {{"ORVEX_DEMO_SCRIPT=w.script"},
+         {"ORVEX_DEMO_SCRIPT=w.script", "ORVEX_REAL_DEVICES=0", "ORVEX_DEMO_CAMERA=1"}},
+    };
+    for (Case& c : cases) {
+        std::vector<char*> envp;
+        for (std::string& e : c.envp) envp.push_back(e.data());
+        envp.push_back(nullptr);
+        char** env = DemoEnvironment(envp.data());
+        EXPECT_EQ(Entries(env), c.result) << ::testing::PrintToString(c.envp);
+        std::free(env);
+    }
+}
+
 // The list that the library reads at load, read again here after the demo
 // choice: the demo camera alone, whatever else the environment declared.
 TEST(DemoCamera, IsTheOnlyDevice)
@@ -121,10 +162,14 @@ TEST(DemoCamera, IsTheOnlyDevice)
     setenv("ORVEX_VIRTUAL_DEVICES", file.c_str(), 1);
     setenv("ORVEX_REAL_DEVICES", "1", 1);
 
-    UseDemoCameraOnly();
-    EXPECT_STREQ(std::getenv("ORVEX_REAL_DEVICES"), "0");
-    EXPECT_STREQ(std::getenv("ORVEX_DEMO_CAMERA"), "1");
-    EXPECT_EQ(std::getenv("ORVEX_VIRTUAL_DEVICES"), nullptr);
+    // What the restart under DemoEnvironment does to this process's list.
+    char** env = DemoEnvironment(environ);
+    ASSERT_NE(env, nullptr);
+    unsetenv("ORVEX_VIRTUAL_DEVICES");
+    for (const std::string& e : Entries(env))
+        if (e.rfind("ORVEX_", 0) == 0)
+            setenv(e.substr(0, e.find('=')).c_str(), e.substr(e.find('=') + 1).c_str(), 1);
+    std::free(env);
 
     CoInitialize(nullptr);
     orvexEnumerateSources();
