@@ -12,7 +12,7 @@ PACKAGES="
   libopenal-dev libopenal1
   clang libclang-rt-14-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth
+  xvfb xauth dbus-daemon
 "
 
 missing=""

@@ -14,8 +14,14 @@ namespace {
 // The layout is given in dialog units: a quarter of the font's mean character
 // width across, an eighth of its height down; for the 8-point font below
 // about 1.65 and 1.625 pixels.
-int ScaleX(int units) { return units * 33 / 20; }
-int ScaleY(int units) { return units * 13 / 8; }
+int ScaleX(int units)
+{
+    return units * 33 / 20;
+}
+int ScaleY(int units)
+{
+    return units * 13 / 8;
+}
 
 constexpr int kDialogWidth = 253, kDialogHeight = 162;
 
@@ -29,8 +35,7 @@ constexpr const char* kCompactStyle =
 
 void ApplyCompactStyle(GtkWidget* widget, GtkCssProvider* css)
 {
-    gtk_style_context_add_provider(gtk_widget_get_style_context(widget),
-                                   GTK_STYLE_PROVIDER(css),
+    gtk_style_context_add_provider(gtk_widget_get_style_context(widget), GTK_STYLE_PROVIDER(css),
                                    GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
     if (GTK_IS_CONTAINER(widget))
         gtk_container_forall(
@@ -65,7 +70,10 @@ int ParseUnsignedField(const char* text)
     return value > INT_MAX ? INT_MAX : static_cast<int>(value);
 }
 
-SetupDialog::SetupDialog(CGameFilter& game) : game_(game) { Build(); }
+SetupDialog::SetupDialog(CGameFilter& game) : game_(game)
+{
+    Build();
+}
 
 SetupDialog::~SetupDialog()
 {
@@ -194,7 +202,9 @@ int SetupDialog::Run(GtkWindow* parent)
 
 void SetupDialog::TakeControls(bool withDisplaySwitches)
 {
-    auto number = [&](int id) { return ParseUnsignedField(gtk_entry_get_text(GTK_ENTRY(Control(id)))); };
+    auto number = [&](int id) {
+        return ParseUnsignedField(gtk_entry_get_text(GTK_ENTRY(Control(id))));
+    };
     auto check = [&](int id) {
         return gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(Control(id))) ? 1 : 0;
     };

@@ -33,7 +33,7 @@ enum SetupControl : int {
 };
 
 class SetupDialog {
-public:
+  public:
     explicit SetupDialog(CGameFilter& game);
     ~SetupDialog();
     SetupDialog(const SetupDialog&) = delete;
@@ -51,7 +51,7 @@ public:
     void TakeControls(bool withDisplaySwitches);
     void Save();
 
-private:
+  private:
     void Build();
     void Fill();
     void Place(GtkWidget* widget, int x, int y, int w, int h);

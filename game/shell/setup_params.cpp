@@ -15,17 +15,20 @@ constexpr std::size_t kMaxFileBytes = 4096;
 // The file's fields in order.
 std::array<int*, 13> Fields(SetupParams& p)
 {
-    return {&p.buttonThresh, &p.buttonSensitivityPercent, &p.yThresh, &p.uThresh,
-            &p.vThresh, &p.dilateIterations, &p.erode, &p.dilate, &p.multipleShapes,
-            &p.autoReset, &p.resetTime, &p.flip, &p.cleanSize};
+    return {&p.buttonThresh,   &p.buttonSensitivityPercent,
+            &p.yThresh,        &p.uThresh,
+            &p.vThresh,        &p.dilateIterations,
+            &p.erode,          &p.dilate,
+            &p.multipleShapes, &p.autoReset,
+            &p.resetTime,      &p.flip,
+            &p.cleanSize};
 }
 
 // Reads one "%d": blanks, an optional sign, decimal digits. Values beyond the
 // int range saturate. Returns false when no number stands at `pos`.
 bool ReadInt(const std::string& text, std::size_t& pos, int& value)
 {
-    while (pos < text.size() && std::isspace(static_cast<unsigned char>(text[pos])))
-        ++pos;
+    while (pos < text.size() && std::isspace(static_cast<unsigned char>(text[pos]))) ++pos;
     std::size_t p = pos;
     bool negative = false;
     if (p < text.size() && (text[p] == '+' || text[p] == '-'))

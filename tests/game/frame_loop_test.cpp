@@ -10,7 +10,7 @@
 namespace {
 
 class FrameLoop : public GameFixture {
-protected:
+  protected:
     void Player() { Run(RoomWith(Person())); }
     void Nobody() { Run(Room()); }
 };
@@ -21,8 +21,7 @@ TEST_F(FrameLoop, StartsInAttractAndTheFirstPlayerOpensTheStartScreenAtOnce)
 {
     EXPECT_EQ(game->gameState, kAttract);
     CaptureEmptyRoom();
-    for (int i = 0; i < 5; ++i)
-        Nobody();
+    for (int i = 0; i < 5; ++i) Nobody();
     EXPECT_EQ(game->gameState, kAttract);
     // idleFrames starts at 100 and the empty scene has counted it up, so the
     // first silhouette opens the start screen in the frame it is seen.
@@ -127,8 +126,7 @@ TEST_F(FrameLoop, DisplaySwitchesFreezeTheGame)
         SCOPED_TRACE(sw ? "showMask" : "showPlain");
         (sw ? game->showMask : game->showPlain) = 1;
         const int idle = CGameFilter::idleFrames, cycle = CGameFilter::attractCycle;
-        for (int i = 0; i < 3; ++i)
-            Player();
+        for (int i = 0; i < 3; ++i) Player();
         EXPECT_EQ(game->gameState, kAttract);
         EXPECT_EQ(CGameFilter::idleFrames, idle);
         EXPECT_EQ(CGameFilter::attractCycle, cycle);
@@ -153,9 +151,9 @@ TEST_F(FrameLoop, ContourStorageIsReleasedOnEveryPath)
         const char* name;
         int state, showPlain, showMask, multipleShapes;
     } paths[] = {
-        {"attract", kAttract, 0, 0, 0},  {"start", kStartScreen, 0, 0, 0},
-        {"play", kPlay, 0, 0, 0},        {"joined", kPlay, 0, 0, 1},
-        {"plain", kAttract, 1, 0, 0},    {"mask", kAttract, 0, 1, 0},
+        {"attract", kAttract, 0, 0, 0}, {"start", kStartScreen, 0, 0, 0},
+        {"play", kPlay, 0, 0, 0},       {"joined", kPlay, 0, 0, 1},
+        {"plain", kAttract, 1, 0, 0},   {"mask", kAttract, 0, 1, 0},
     };
     for (const Path& p : paths) {
         SCOPED_TRACE(p.name);
@@ -197,12 +195,10 @@ TEST_F(FrameLoop, BackgroundRequestFromAnotherThread)
     CaptureEmptyRoom();
     std::atomic<bool> done{false};
     std::thread ui([&] {
-        for (int i = 0; i < 200; ++i)
-            game->RequestBackgroundCapture();
+        for (int i = 0; i < 200; ++i) game->RequestBackgroundCapture();
         done = true;
     });
-    while (!done)
-        Player();
+    while (!done) Player();
     ui.join();
     Player();  // the last request is honoured: the player is now background
     Player();

@@ -16,8 +16,7 @@ TEST(GameRandom, FollowsTheLinearCongruentialSequence)
     // The same seed replays the same sequence; results stay in 0..32767.
     rng.Seed(0xDEADBEEF);
     std::vector<int> first;
-    for (int i = 0; i < 1000; ++i)
-        first.push_back(rng.Next());
+    for (int i = 0; i < 1000; ++i) first.push_back(rng.Next());
     rng.Seed(0xDEADBEEF);
     for (int v : first) {
         EXPECT_EQ(rng.Next(), v);

@@ -14,7 +14,7 @@
 namespace {
 
 class Golden : public GameFixture {
-protected:
+  protected:
     void SetUp() override
     {
         std::filesystem::create_directory_symlink(ORVEX_ASSET_DIR "/images", "images");

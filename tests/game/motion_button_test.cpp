@@ -15,7 +15,7 @@ constexpr int kStep = (3 * kW + 3) & ~3;
 // frame left to right before it looks, so pixels are placed mirrored here to
 // land where the test says in the motion mask.
 class ButtonBench : public ::testing::Test {
-protected:
+  protected:
     ButtonBench() : bytes(kStep * kH, 0)
     {
         frame = bytes.data();
@@ -74,10 +74,10 @@ TEST_F(ButtonBench, CountMustExceedTheSensitivityShare)
         int pixels;
         bool fires;
     } cases[] = {
-        {0.1f, 160, false},        {0.1f, 161, true},
-        {10 * 0.01f, 159, false},  {10 * 0.01f, 160, true},  // the file's 10 percent
-        {0.0f, 1, true},           {0.0f, 0, false},
-        {1.0f, 1600, false},       {2.0f, 1600, false},
+        {0.1f, 160, false},       {0.1f, 161, true},
+        {10 * 0.01f, 159, false}, {10 * 0.01f, 160, true},  // the file's 10 percent
+        {0.0f, 1, true},          {0.0f, 0, false},
+        {1.0f, 1600, false},      {2.0f, 1600, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.sensitivity << " " << c.pixels);
@@ -93,7 +93,8 @@ TEST_F(ButtonBench, FirstUpdateIsAllStill)
 {
     Show(kButton, 1600);
     EXPECT_EQ(Press(kButton, 0.0f, 10), -1);
-    EXPECT_EQ(cv::countNonZero(cv::Mat(kH, kW, CV_8UC1, buttons->motionMask, buttons->maskStep)), 0);
+    EXPECT_EQ(cv::countNonZero(cv::Mat(kH, kW, CV_8UC1, buttons->motionMask, buttons->maskStep)),
+              0);
 }
 
 TEST_F(ButtonBench, ThresholdUsesItsLowEightBits)

@@ -7,7 +7,7 @@
 namespace {
 
 class Play : public GameFixture {
-protected:
+  protected:
     void SetUp() override
     {
         GameFixture::SetUp();
@@ -23,8 +23,7 @@ protected:
     void Wave(std::initializer_list<Sprite> wave)
     {
         int i = 0;
-        for (const Sprite& s : wave)
-            game->sprites[i++] = s;
+        for (const Sprite& s : wave) game->sprites[i++] = s;
         game->activeSpriteCount = i;
     }
     void PlayerFrame() { Run(RoomWith(Person())); }
@@ -70,8 +69,7 @@ TEST_F(Play, LaterSpriteRegistersOnlyWithNewOverlap)
 TEST_F(Play, DamagingSpriteCostsEnergyOnce)
 {
     Wave({{2, OverPlayer(), 60, 1}});
-    for (int i = 0; i < 5; ++i)
-        PlayerFrame();
+    for (int i = 0; i < 5; ++i) PlayerFrame();
     EXPECT_EQ(game->energy, 90);
     EXPECT_EQ(game->sprites[0].type, 10);  // spent, moving on
     EXPECT_EQ(game->gameState, kPlay);
@@ -119,12 +117,10 @@ TEST_F(Play, WavesSpawnFromTheGeneratorSeededByTheClock)
 
 TEST_F(Play, MissingPicturesAreSkipped)
 {
-    for (cv::Mat& picture : game->spriteImages)
-        picture.release();
+    for (cv::Mat& picture : game->spriteImages) picture.release();
     Wave({{5, OverPlayer(), 60, 2}});
-    for (int i = 0; i < 10; ++i)
-        PlayerFrame();
-    EXPECT_EQ(game->score, 0);  // nothing drawn, nothing hit
+    for (int i = 0; i < 10; ++i) PlayerFrame();
+    EXPECT_EQ(game->score, 0);                         // nothing drawn, nothing hit
     EXPECT_EQ(game->sprites[0].x, OverPlayer() + 20);  // but it moves on
 }
 
@@ -231,8 +227,7 @@ TEST_F(Play, ComplexSilhouetteGrowsTheSpanLists)
     // A comb: 1-pixel teeth 1 pixel apart joined by a bar, about 170 runs a row.
     TestFrame comb = Room();
     comb.Fill({10, 10, 340, 8}, kPlayer);
-    for (int x = 10; x < 350; x += 2)
-        comb.Fill({x, 18, 1, 200}, kPlayer);
+    for (int x = 10; x < 350; x += 2) comb.Fill({x, 18, 1, 200}, kPlayer);
     const std::size_t before = game->silhouetteSpans.size();
     Run(comb);
     EXPECT_GT(game->silhouetteSpans.size(), before);

@@ -20,7 +20,7 @@ std::string ReadAll(const std::string& path)
 }
 
 class Screens : public GameFixture {
-protected:
+  protected:
     void SetUp() override
     {
         GameFixture::SetUp();
@@ -136,16 +136,21 @@ TEST_F(Screens, TallyShowsTheBonusAndAddsItOnTheLastFrame)
     game->housesDestroyed = 0;
     game->dollarBundlesRobbed = 2;
     const auto lines = game->TallyLines();
-    EXPECT_EQ(lines[0], " you killed         3 civilian(s)................................--> "
-                        "10x_bonus =      30");
-    EXPECT_EQ(lines[1], " you robbed        1 oil field(s)..............................--> "
-                        "10x_bonus =      10");
-    EXPECT_EQ(lines[2], " you destroyed     0 family house(s).......................--> "
-                        "10x_bonus =       0");
-    EXPECT_EQ(lines[3], " you robbed        2 bundle(s) of dollars...............--> "
-                        "10x_bonus =      20");
-    EXPECT_EQ(lines[4], " your overall bonus for this senseless war...............--> "
-                        "bonus     =     60");
+    EXPECT_EQ(lines[0],
+              " you killed         3 civilian(s)................................--> "
+              "10x_bonus =      30");
+    EXPECT_EQ(lines[1],
+              " you robbed        1 oil field(s)..............................--> "
+              "10x_bonus =      10");
+    EXPECT_EQ(lines[2],
+              " you destroyed     0 family house(s).......................--> "
+              "10x_bonus =       0");
+    EXPECT_EQ(lines[3],
+              " you robbed        2 bundle(s) of dollars...............--> "
+              "10x_bonus =      20");
+    EXPECT_EQ(lines[4],
+              " your overall bonus for this senseless war...............--> "
+              "bonus     =     60");
     EXPECT_EQ(lines[5], " your score............................-->      560");
     for (int f = 1; f < 200; ++f) {
         game->BonusTallyScreen();
@@ -160,8 +165,7 @@ TEST_F(Screens, TallyShowsTheBonusAndAddsItOnTheLastFrame)
 TEST_F(Screens, ScoreEqualToTheLowestQualifies)
 {
     const int scores[5] = {900, 500, 300, 200, 100};
-    for (int i = 0; i < 5; ++i)
-        game->highScores[i].score = scores[i];
+    for (int i = 0; i < 5; ++i) game->highScores[i].score = scores[i];
     EXPECT_TRUE(game->QualifiesForHighScores(100));
     EXPECT_FALSE(game->QualifiesForHighScores(99));
     game->score = 99;

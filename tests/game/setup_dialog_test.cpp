@@ -1,7 +1,7 @@
 // The setup dialog's real widgets under a virtual display: what it shows,
 // and what its buttons do to the live values and the file.
-#include <gtk/gtk.h>
 #include <gtest/gtest.h>
+#include <gtk/gtk.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -23,7 +23,7 @@ std::string ReadAll(const std::string& path)
 }
 
 class SetupDialogTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         if (!gtk_init_check(nullptr, nullptr))
@@ -48,7 +48,10 @@ protected:
     }
 
     std::string Text(int id) { return gtk_entry_get_text(GTK_ENTRY(dialog->Control(id))); }
-    void Type(int id, const char* text) { gtk_entry_set_text(GTK_ENTRY(dialog->Control(id)), text); }
+    void Type(int id, const char* text)
+    {
+        gtk_entry_set_text(GTK_ENTRY(dialog->Control(id)), text);
+    }
     bool Checked(int id)
     {
         return gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(dialog->Control(id)));
@@ -116,7 +119,10 @@ TEST_F(SetupDialogTest, SavedSensitivityIsReloadedAndUsed)
 
 TEST_F(SetupDialogTest, ApplyThenCancelRevertsOnReopening)
 {
-    Open([&] { Click(kSetupSave); Click(kSetupCancel); });  // the defaults on disk
+    Open([&] {
+        Click(kSetupSave);
+        Click(kSetupCancel);
+    });  // the defaults on disk
     Open([&] {
         Type(kSetupY, "77");
         Click(kSetupApply);
@@ -173,9 +179,14 @@ TEST(SetupFields, NumbersAreUnsignedAndAnythingElseIsZero)
     struct Case {
         const char* text;
         int value;
-    } cases[] = {{"42", 42},          {" 7 ", 7},         {"", 0},
-                 {"abc", 0},          {"-5", 0},          {"12x", 0},
-                 {"4294967295", INT_MAX}, {"4294967296", 0}, {"99999999999999999999", 0}};
-    for (const Case& c : cases)
-        EXPECT_EQ(ParseUnsignedField(c.text), c.value) << c.text;
+    } cases[] = {{"42", 42},
+                 {" 7 ", 7},
+                 {"", 0},
+                 {"abc", 0},
+                 {"-5", 0},
+                 {"12x", 0},
+                 {"4294967295", INT_MAX},
+                 {"4294967296", 0},
+                 {"99999999999999999999", 0}};
+    for (const Case& c : cases) EXPECT_EQ(ParseUnsignedField(c.text), c.value) << c.text;
 }

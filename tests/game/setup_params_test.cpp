@@ -38,9 +38,18 @@ TEST(SetupParamsFile, MissingFileGivesDefaultsWhichSaveAsTheKnownLine)
 TEST(SetupParamsFile, RoundTripKeepsEveryField)
 {
     ScratchDirectory dir;
-    SetupParams out{.buttonThresh = 31, .buttonSensitivityPercent = 29, .yThresh = 41,
-                    .uThresh = 12, .vThresh = 13, .dilateIterations = 2, .erode = 1, .dilate = 1,
-                    .multipleShapes = 1, .autoReset = 1, .resetTime = 90, .flip = 1,
+    SetupParams out{.buttonThresh = 31,
+                    .buttonSensitivityPercent = 29,
+                    .yThresh = 41,
+                    .uThresh = 12,
+                    .vThresh = 13,
+                    .dilateIterations = 2,
+                    .erode = 1,
+                    .dilate = 1,
+                    .multipleShapes = 1,
+                    .autoReset = 1,
+                    .resetTime = 90,
+                    .flip = 1,
                     .cleanSize = 3};
     ASSERT_TRUE(WriteSetupFile(out));
     EXPECT_EQ(ReadAll("SetupParams.txt"), "31 29 41 12 13 2 1 1 1 1 90 1 3");
@@ -87,8 +96,8 @@ TEST(SetupParamsFile, FailedSaveLeavesTheOldFileWhole)
     // A directory that cannot be written: the temporary file cannot be made.
     std::filesystem::create_directory("locked");
     WriteAll("locked/SetupParams.txt", "old");
-    std::filesystem::permissions("locked", std::filesystem::perms::owner_read |
-                                               std::filesystem::perms::owner_exec);
+    std::filesystem::permissions(
+        "locked", std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
     const bool root = geteuid() == 0;  // root writes anywhere
     if (!root) {
         EXPECT_FALSE(WriteSetupFile(SetupParams{}, "locked/SetupParams.txt"));
@@ -100,8 +109,7 @@ TEST(SetupParamsFile, FailedSaveLeavesTheOldFileWhole)
     // No temporary file is left behind by a successful save either.
     ASSERT_TRUE(WriteSetupFile(SetupParams{}));
     int files = 0;
-    for (auto& e : std::filesystem::directory_iterator("."))
-        files += e.is_regular_file();
+    for (auto& e : std::filesystem::directory_iterator(".")) files += e.is_regular_file();
     EXPECT_EQ(files, 1);
 }
 

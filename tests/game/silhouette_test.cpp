@@ -167,10 +167,10 @@ TEST_F(Silhouette, MorphologyNeedsIterations)
         int iterations, dilate, erode;
         int maskCount;
     } cases[] = {
-        {0, 1, 1, 2 * 60 * 60},  // no iterations: neither happens, whatever the flags
-        {1, 1, 0, 62 * 124},     // dilated: one pixel more on every side, gap closed
-        {1, 1, 1, 60 * 122},     // closed: the gap stays filled
-        {1, 0, 1, 2 * 58 * 58},  // eroded: one pixel less on every side
+        {0, 1, 1, 2 * 60 * 60},                // no iterations: neither happens, whatever the flags
+        {1, 1, 0, 62 * 124},                   // dilated: one pixel more on every side, gap closed
+        {1, 1, 1, 60 * 122},                   // closed: the gap stays filled
+        {1, 0, 1, 2 * 58 * 58},                // eroded: one pixel less on every side
         {2000000000, 1, 0, kWidth * kHeight},  // absurd: bounded, fills the frame
     };
     for (const Case& c : cases) {
@@ -265,10 +265,9 @@ TEST(SegmentationPass, FusedEqualsConversionThenMaskForAnyWidthAndThreshold)
     cv::RNG rng(7);
     unsigned char table[256][256];
     for (int a = 0; a < 256; ++a)
-        for (int b = 0; b < 256; ++b)
-            table[a][b] = static_cast<unsigned char>(std::abs(a - b));
-    const SegmentationThresholds thresholds[] = {
-        {50, 10, 10}, {0, 0, 0}, {1, 255, 256}, {-5, 300, 3}, {256, -1, 255}, {255, 254, 253}};
+        for (int b = 0; b < 256; ++b) table[a][b] = static_cast<unsigned char>(std::abs(a - b));
+    const SegmentationThresholds thresholds[] = {{50, 10, 10}, {0, 0, 0},      {1, 255, 256},
+                                                 {-5, 300, 3}, {256, -1, 255}, {255, 254, 253}};
     for (int width : {1, 7, 31, 32, 33, 63, 64, 65, 100, 175}) {
         const int height = 5, frameStep = (3 * width + 3) & ~3, step = width + 13;
         std::vector<std::uint8_t> frame(frameStep * height);

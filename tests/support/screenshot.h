@@ -27,3 +27,22 @@ inline void SaveScreenshot(GtkWidget* window, const char* name)
         g_object_unref(shot);
     }
 }
+
+// The same for an area of the whole screen, where a window and the popup
+// menus open over it are seen together.
+inline void SaveScreenAreaShot(int x, int y, int width, int height, const char* name)
+{
+    const char* dir = std::getenv("ORVEX_SCREENSHOTS");
+    if (dir == nullptr)
+        return;
+    for (int i = 0; i < 20; ++i) {
+        while (g_main_context_iteration(nullptr, FALSE)) {
+        }
+        g_usleep(10000);
+    }
+    GdkPixbuf* shot = gdk_pixbuf_get_from_window(gdk_get_default_root_window(), x, y, width, height);
+    if (shot) {
+        gdk_pixbuf_save(shot, (std::string(dir) + "/" + name).c_str(), "png", nullptr, nullptr);
+        g_object_unref(shot);
+    }
+}

@@ -1,0 +1,7 @@
+#include "capture_calls.h"
+
+CaptureCalls& Capture()
+{
+    static CaptureCalls calls;
+    return calls;
+}
