@@ -67,6 +67,22 @@ bool SizeOf(const GstCaps* caps, int* width, int* height)
 
 // ---- recording ----------------------------------------------------------------
 
+// A recording that fails (a full disk, say) fails the element, so that the
+// graph hears of it.
+GstBusSyncReply ForwardError(GstBus*, GstMessage* message, gpointer bin)
+{
+    if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR) {
+        GError* error = nullptr;
+        gchar* debug = nullptr;
+        gst_message_parse_error(message, &error, &debug);
+        gst_element_post_message(GST_ELEMENT(bin),
+                                 gst_message_new_error(GST_OBJECT(bin), error, debug));
+        g_error_free(error);
+        g_free(debug);
+    }
+    return GST_BUS_PASS;
+}
+
 bool StartRecording(GstElement* bin, OutputState* st)
 {
     if (st->path.empty())
@@ -86,7 +102,12 @@ bool StartRecording(GstElement* bin, OutputState* st)
     g_object_set(sink, "location", st->path.c_str(), nullptr);
     GstElement* pipeline = gst_pipeline_new(nullptr);
     gst_bin_add_many(GST_BIN(pipeline), src, mux, sink, nullptr);
-    gst_element_link_many(src, mux, sink, nullptr);
+    // The muxer's video input: its audio one would take anything.
+    gst_element_link_pads(src, "src", mux, "video_%u");
+    gst_element_link(mux, sink);
+    GstBus* bus = gst_element_get_bus(pipeline);
+    gst_bus_set_sync_handler(bus, ForwardError, bin, nullptr);
+    gst_object_unref(bus);
     if (gst_element_set_state(pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
         gst_element_set_state(pipeline, GST_STATE_NULL);
         gst_object_unref(pipeline);
@@ -114,10 +135,12 @@ void FinishRecording(OutputState* st)
     }
     if (pipeline == nullptr)
         return;
+    // The element may be on its way out: keep what follows to ourselves.
+    GstBus* bus = gst_element_get_bus(pipeline);
+    gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
     if (!ended)
         gst_app_src_end_of_stream(GST_APP_SRC(src));
     // avimux writes the index and the final header when the end arrives.
-    GstBus* bus = gst_element_get_bus(pipeline);
     GstMessage* done = gst_bus_timed_pop_filtered(
         bus, kFinishTimeout, static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
     if (done)
