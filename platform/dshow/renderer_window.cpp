@@ -72,7 +72,8 @@ void WeakWidget::Set(GtkWidget* widget)
         g_object_add_weak_pointer(G_OBJECT(m_widget), reinterpret_cast<gpointer*>(&m_widget));
 }
 
-RendererWindow::RendererWindow(GtkWidget* video) : m_video(GTK_WIDGET(g_object_ref(video)))
+RendererWindow::RendererWindow(GtkWidget* video, GoneCallback gone)
+    : m_video(GTK_WIDGET(g_object_ref(video))), m_gone(std::move(gone))
 {
     gtk_widget_add_events(m_video, kInputMask);
     ConnectInput(m_video);
@@ -85,7 +86,8 @@ RendererWindow::~RendererWindow()
 {
     g_signal_handlers_disconnect_by_data(m_video, this);
     DetachFromFixed();
-    WatchOwner(nullptr);
+    Watch(m_owner, nullptr);
+    Watch(m_drain, nullptr);
     if (GtkWidget* parent = gtk_widget_get_parent(m_video))
         gtk_container_remove(GTK_CONTAINER(parent), m_video);
     if (m_fullScreen)
@@ -113,8 +115,8 @@ bool RendererWindow::CanOwn(HWND window)
 void RendererWindow::Update(const VideoWindowValues& values)
 {
     m_values = values;
-    WatchOwner(WidgetFromHwnd(values.owner));
-    m_drain.Set(WidgetFromHwnd(values.drain));
+    Watch(m_owner, WidgetFromHwnd(values.owner));
+    Watch(m_drain, WidgetFromHwnd(values.drain));
     if (values.fullScreen) {
         EnterFullScreen();
     } else {
@@ -128,7 +130,7 @@ void RendererWindow::Update(const VideoWindowValues& values)
 
 void RendererWindow::Embed()
 {
-    GtkWidget* fixed = m_owner.Get() ? ClientArea(m_owner.Get()) : nullptr;
+    GtkWidget* fixed = m_owner.widget.Get() ? ClientArea(m_owner.widget.Get()) : nullptr;
     if (fixed == nullptr) {
         MoveVideo(OwnWindow());
         if (!m_values.visible) {
@@ -215,29 +217,43 @@ void RendererWindow::HideOwnWindow()
         gtk_widget_hide(m_own);
 }
 
-void RendererWindow::WatchOwner(GtkWidget* owner)
+void RendererWindow::Watch(Watched& slot, GtkWidget* window)
 {
-    if (owner == m_owner.Get())
+    if (window == slot.widget.Get())
         return;
-    if (m_owner.Get() && m_ownerDestroyId)
-        g_signal_handler_disconnect(m_owner.Get(), m_ownerDestroyId);
-    m_ownerDestroyId = 0;
-    m_owner.Set(owner);
-    if (owner)
-        m_ownerDestroyId =
-            g_signal_connect(owner, "destroy", G_CALLBACK(OnOwnerDestroy), this);
+    if (slot.widget.Get() && slot.destroyId)
+        g_signal_handler_disconnect(slot.widget.Get(), slot.destroyId);
+    slot.destroyId = 0;
+    slot.widget.Set(window);
+    if (window)
+        slot.destroyId = g_signal_connect(window, "destroy", G_CALLBACK(OnWindowDestroy), this);
 }
 
-// The owner goes before the renderer let go of it: take the video out
-// before the window destroys its children, keeping it hidden.
-void RendererWindow::OnOwnerDestroy(GtkWidget*, gpointer data)
+// An owner or drain destroyed before the renderer let go of it: forget its
+// handle, and take the video out before the owner destroys its children,
+// keeping it hidden.
+void RendererWindow::OnWindowDestroy(GtkWidget* window, gpointer data)
 {
-    auto* self = static_cast<RendererWindow*>(data);
-    self->WatchOwner(nullptr);
-    if (self->m_fullScreen == nullptr) {
-        self->MoveVideo(self->OwnWindow());
-        self->HideOwnWindow();
+    static_cast<RendererWindow*>(data)->Forget(window);
+}
+
+void RendererWindow::Forget(GtkWidget* window)
+{
+    const HWND handle = HwndFromWidget(window);
+    if (window == m_drain.widget.Get()) {
+        Watch(m_drain, nullptr);
+        m_values.drain = nullptr;
     }
+    if (window == m_owner.widget.Get()) {
+        Watch(m_owner, nullptr);
+        m_values.owner = nullptr;
+        if (m_fullScreen == nullptr) {
+            MoveVideo(OwnWindow());
+            HideOwnWindow();
+        }
+    }
+    if (m_gone)
+        m_gone(handle);
 }
 
 // ---- full screen ------------------------------------------------------------------
@@ -254,7 +270,7 @@ void RendererWindow::EnterFullScreen()
     HideOwnWindow();
     // Without a window manager nobody acts on the full-screen hint: the
     // window covers the monitor itself.
-    const GdkRectangle screen = MonitorGeometry(m_owner.Get() ? m_owner.Get() : fs);
+    const GdkRectangle screen = MonitorGeometry(m_owner.widget.Get() ? m_owner.widget.Get() : fs);
     if (WindowManagerSupports(fs, "_NET_WM_STATE_FULLSCREEN"))
         gtk_window_fullscreen(GTK_WINDOW(fs));
     PlaceWindow(fs, screen);
@@ -299,7 +315,7 @@ gboolean RendererWindow::OnInput(GtkWidget*, GdkEvent* event, gpointer self)
 // window's own handlers, as if it had happened there.
 bool RendererWindow::Drain(GdkEvent* event)
 {
-    GtkWidget* drain = m_drain.Get();
+    GtkWidget* drain = m_drain.widget.Get();
     if (drain == nullptr || !gtk_widget_get_realized(drain))
         return false;
     GdkEvent* copy = gdk_event_copy(event);

@@ -10,6 +10,8 @@
 
 #include <gtk/gtk.h>
 
+#include <functional>
+
 #include "win/win.h"
 
 // What the renderer's window has been told.
@@ -41,8 +43,12 @@ private:
 
 class RendererWindow {
 public:
+    // Told of an owner or drain window destroyed while it was one (the
+    // handle is stale from then on).
+    using GoneCallback = std::function<void(HWND window)>;
+
     // video: the widget the sink draws on; a reference is taken.
-    explicit RendererWindow(GtkWidget* video);
+    RendererWindow(GtkWidget* video, GoneCallback gone);
     ~RendererWindow();
     RendererWindow(const RendererWindow&) = delete;
     RendererWindow& operator=(const RendererWindow&) = delete;
@@ -62,20 +68,26 @@ private:
     void DetachFromFixed();
     GtkWidget* OwnWindow();
     void HideOwnWindow();
-    void WatchOwner(GtkWidget* owner);
+    // An owner or drain window, followed until it is destroyed.
+    struct Watched {
+        WeakWidget widget;
+        gulong destroyId = 0;
+    };
+    void Watch(Watched& slot, GtkWidget* window);
+    void Forget(GtkWidget* window);
     bool Drain(GdkEvent* event);
     void ToDrainCoordinates(GdkEvent* event, GtkWidget* drain);
 
     static void OnFixedAllocate(GtkWidget* fixed, GdkRectangle* allocation, gpointer self);
-    static void OnOwnerDestroy(GtkWidget* owner, gpointer self);
+    static void OnWindowDestroy(GtkWidget* window, gpointer self);
     static gboolean OnInput(GtkWidget* receiver, GdkEvent* event, gpointer self);
     void ConnectInput(GtkWidget* widget);
 
     GtkWidget* m_video;
+    GoneCallback m_gone;
     VideoWindowValues m_values;
-    WeakWidget m_owner;
-    gulong m_ownerDestroyId = 0;
-    WeakWidget m_drain;
+    Watched m_owner;
+    Watched m_drain;
     WeakWidget m_fixed;  // the owner's client area while the video is in it
     gulong m_allocateId = 0;
     GtkWidget* m_own = nullptr;         // the window of its own, once made

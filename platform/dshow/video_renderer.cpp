@@ -162,7 +162,12 @@ private:
         if (m_output == nullptr)
             return;
         if (m_output->Widget()) {
-            m_window = std::make_unique<RendererWindow>(m_output->Widget());
+            m_window = std::make_unique<RendererWindow>(m_output->Widget(), [this](HWND gone) {
+                if (m_values.owner == gone)
+                    m_values.owner = nullptr;
+                if (m_values.drain == gone)
+                    m_values.drain = nullptr;
+            });
             Apply();
         }
         m_output->OnStarted([this] { OnStarted(); });

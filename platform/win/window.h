@@ -1,8 +1,7 @@
 // Window handles and the few window calls of the capture library, over GTK.
 //
 // A window handle is a top-level GtkWindow of the host. Its client area is
-// the window's content: the allocation of its child, or of the window itself
-// when it has none. The window rectangle is the window with whatever frame
+// the window's content: the window inside its border, where its child goes. The window rectangle is the window with whatever frame
 // the window manager put around it, in screen coordinates; the host windows
 // are undecorated, so both have the same size there.
 //

@@ -35,12 +35,11 @@ GdkRectangle WindowSize(GtkWidget* w)
     return Rect(0, 0, width, height);
 }
 
+// What the window gives its child: itself inside its border. (The child's
+// own allocation lags behind until the next layout, e.g. for a child just
+// added.)
 GdkRectangle ClientSize(GtkWidget* w)
 {
-    GtkWidget* child = gtk_bin_get_child(GTK_BIN(w));
-    if (gtk_widget_get_mapped(w) && child != nullptr && gtk_widget_get_visible(child))
-        return Rect(0, 0, gtk_widget_get_allocated_width(child),
-                    gtk_widget_get_allocated_height(child));
     const int border = static_cast<int>(gtk_container_get_border_width(GTK_CONTAINER(w)));
     GdkRectangle r = WindowSize(w);
     return Rect(0, 0, std::max(0, r.width - 2 * border), std::max(0, r.height - 2 * border));
