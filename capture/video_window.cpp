@@ -87,4 +87,7 @@ int orvexIsFullScreen()
     return mode == OATRUE ? 1 : 0;
 }
 
-void orvexRecordVideo(const char* path) { SetVideoRecordFile(path); }
+void orvexRecordVideo(const char* path)
+{
+    SetVideoRecordFile(path);
+}

@@ -29,7 +29,7 @@ struct VideoWindowValues {
 
 // A widget pointer that turns null when the widget goes.
 class WeakWidget {
-public:
+  public:
     WeakWidget() = default;
     WeakWidget(const WeakWidget&) = delete;
     WeakWidget& operator=(const WeakWidget&) = delete;
@@ -37,12 +37,12 @@ public:
     void Set(GtkWidget* widget);
     GtkWidget* Get() const { return m_widget; }
 
-private:
+  private:
     GtkWidget* m_widget = nullptr;
 };
 
 class RendererWindow {
-public:
+  public:
     // Told of an owner or drain window destroyed while it was one (the
     // handle is stale from then on).
     using GoneCallback = std::function<void(HWND window)>;
@@ -60,7 +60,7 @@ public:
 
     void Update(const VideoWindowValues& values);
 
-private:
+  private:
     void Embed();
     void EnterFullScreen();
     void LeaveFullScreen();

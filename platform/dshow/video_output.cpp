@@ -54,7 +54,10 @@ struct OutputBinClass {
 
 gpointer g_parentClass = nullptr;
 
-OutputState* StateOf(GstElement* element) { return reinterpret_cast<OutputBin*>(element)->state; }
+OutputState* StateOf(GstElement* element)
+{
+    return reinterpret_cast<OutputBin*>(element)->state;
+}
 
 bool SizeOf(const GstCaps* caps, int* width, int* height)
 {
@@ -273,7 +276,10 @@ GstPadProbeReturn OnCaps(GstPad*, GstPadProbeInfo* info, gpointer data)
     return GST_PAD_PROBE_OK;
 }
 
-GstElement* Make(const char* factory) { return gst_element_factory_make(factory, nullptr); }
+GstElement* Make(const char* factory)
+{
+    return gst_element_factory_make(factory, nullptr);
+}
 
 }  // namespace
 
@@ -292,8 +298,7 @@ std::unique_ptr<VideoOutput> VideoOutput::Make(Kind kind, const std::string& pat
             break;
     }
     bool all = true;
-    for (GstElement* e : chain)
-        all = all && e != nullptr;
+    for (GstElement* e : chain) all = all && e != nullptr;
     if (!all) {
         for (GstElement* e : chain)
             if (e)
@@ -356,7 +361,10 @@ VideoOutput::~VideoOutput()
     gst_object_unref(m_bin);
 }
 
-void VideoOutput::OnStarted(std::function<void()> started) { m_notice->started = std::move(started); }
+void VideoOutput::OnStarted(std::function<void()> started)
+{
+    m_notice->started = std::move(started);
+}
 
 bool VideoOutput::VideoSize(int* width, int* height) const
 {

@@ -22,7 +22,7 @@
 struct OutputNotice;
 
 class VideoOutput {
-public:
+  public:
     enum class Kind { Display, Discard, Record };
 
     // Null when an element it needs is missing. Display: on the UI thread,
@@ -43,7 +43,7 @@ public:
     // each start of the element; never after this object is gone.
     void OnStarted(std::function<void()> started);
 
-private:
+  private:
     explicit VideoOutput(GstElement* bin);
 
     GstElement* m_bin;

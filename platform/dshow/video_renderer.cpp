@@ -27,7 +27,7 @@ std::string RecordPath()
 }
 
 class CVideoRenderer final : public CGraphFilterBase, public IVideoWindow, public IBasicVideo {
-public:
+  public:
     CVideoRenderer()
         : CGraphFilterBase("Video renderer", CLSID_VideoRenderer), m_recordPath(RecordPath())
     {
@@ -149,7 +149,7 @@ public:
         return S_OK;
     }
 
-private:
+  private:
     void MakeOutput()
     {
         const bool display = !IsHeadless() && gdk_display_get_default() != nullptr;

@@ -1,9 +1,10 @@
 // Window handles and the few window calls of the capture library, over GTK.
 //
 // A window handle is a top-level GtkWindow of the host. Its client area is
-// the window's content: the window inside its border, where its child goes. The window rectangle is the window with whatever frame
-// the window manager put around it, in screen coordinates; the host windows
-// are undecorated, so both have the same size there.
+// the window's content: the window inside its border, where its child goes.
+// The window rectangle is the window with whatever frame the window manager
+// put around it, in screen coordinates; the host windows are undecorated, so
+// both have the same size there.
 //
 // GTK changes windows asynchronously. The calls that move, size, show or
 // focus a mapped window wait (at most a second, running the UI thread's main
@@ -20,8 +21,14 @@
 
 struct _GtkWidget;
 
-inline HWND HwndFromWidget(_GtkWidget* window) { return reinterpret_cast<HWND>(window); }
-inline _GtkWidget* WidgetFromHwnd(HWND window) { return reinterpret_cast<_GtkWidget*>(window); }
+inline HWND HwndFromWidget(_GtkWidget* window)
+{
+    return reinterpret_cast<HWND>(window);
+}
+inline _GtkWidget* WidgetFromHwnd(HWND window)
+{
+    return reinterpret_cast<_GtkWidget*>(window);
+}
 
 constexpr int SM_CXSCREEN = 0;
 constexpr int SM_CYSCREEN = 1;
@@ -53,8 +60,7 @@ WIN_API BOOL GetClientRect(HWND window, RECT* rect);
 // x, y: the window rectangle's new top-left corner; cx, cy: its new size,
 // from which the client area keeps its frame. A size below what the
 // window's content needs at least is raised to that.
-WIN_API BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, int cy,
-                          UINT flags);
+WIN_API BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, int cy, UINT flags);
 // Raises the window and gives it the keyboard focus. Returns the window that
 // had it (null when none of ours had it).
 WIN_API HWND SetFocus(HWND window);

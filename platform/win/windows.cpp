@@ -22,7 +22,10 @@ GtkWidget* TopLevel(HWND handle)
     return w != nullptr && GTK_IS_WINDOW(w) ? w : nullptr;
 }
 
-GdkRectangle Rect(int x, int y, int width, int height) { return {x, y, width, height}; }
+GdkRectangle Rect(int x, int y, int width, int height)
+{
+    return {x, y, width, height};
+}
 
 // The window's own size (its content plus border, without a manager's frame):
 // as the display has it once mapped, else as it will be shown.
@@ -265,8 +268,8 @@ BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, int cy, U
     // cx, cy include the manager's frame, which the window keeps.
     const GdkRectangle frame = FrameRect(w);
     const GdkRectangle own = WindowSize(w);
-    const GdkRectangle size = Rect(0, 0, cx - (frame.width - own.width),
-                                   cy - (frame.height - own.height));
+    const GdkRectangle size =
+        Rect(0, 0, cx - (frame.width - own.width), cy - (frame.height - own.height));
     const GdkPoint pos{x, y};
     MoveResize(w, (flags & SWP_NOMOVE) ? nullptr : &pos, (flags & SWP_NOSIZE) ? nullptr : &size);
     return TRUE;

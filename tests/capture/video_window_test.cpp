@@ -1,8 +1,8 @@
 // The video window of the capture library on a virtual display: a real
 // renderer in a plain pipeline stands where the capture graph's would, with
 // the capture record pointing at it.
-#include <gtk/gtk.h>
 #include <gtest/gtest.h>
+#include <gtk/gtk.h>
 
 #include <string>
 #include <vector>
@@ -26,7 +26,7 @@ namespace {
 
 // Stop and Run counted, and passed on to a pipeline when there is one.
 class Control final : public IMediaControl {
-public:
+  public:
     explicit Control(RendererPipeline* pipeline = nullptr) : pipeline_(pipeline) {}
     HRESULT QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
     ULONG AddRef() override { return 1; }
@@ -48,13 +48,13 @@ public:
 
     int runs = 0, stops = 0;
 
-private:
+  private:
     RendererPipeline* pipeline_;
 };
 
 // A video window whose full-screen calls answer what the test says.
 class FakeWindow final : public IVideoWindow {
-public:
+  public:
     HRESULT QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
     ULONG AddRef() override { return 1; }
     ULONG Release() override { return 1; }
@@ -84,7 +84,7 @@ public:
 };
 
 class VideoWindow : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         if (!gtk_init_check(nullptr, nullptr))
@@ -181,8 +181,7 @@ TEST_F(VideoWindow, InitSizesTheHostToTheVideoWithABorder)
         ASSERT_TRUE(r.Play());
         ASSERT_TRUE(r.WaitFrames(3));
         ASSERT_NE(VideoInHost(), nullptr);
-        EXPECT_EQ(VideoPlace(VideoInHost(), {0, 0, 352, 289}),
-                  (std::vector<int>{0, 0, 352, 289}));
+        EXPECT_EQ(VideoPlace(VideoInHost(), {0, 0, 352, 289}), (std::vector<int>{0, 0, 352, 289}));
         SaveScreenshot(host_, "video-window-windowed.png");
     }
     EXPECT_TRUE(boxes_.empty());
@@ -333,11 +332,12 @@ TEST_F(VideoWindow, ARefusedSwitchIsReported)
         long mode;
         const char* box;
     };
-    for (const Case& c :
-         {Case{OAFALSE, "FAILED(lastHRESULT=0x80004005) in "
-                        "g_pVideoWindow->put_FullScreenMode(OATRUE)\n"},
-          Case{OATRUE, "FAILED(lastHRESULT=0x80004005) in "
-                       "g_pVideoWindow->put_FullScreenMode(OAFALSE)\n"}}) {
+    for (const Case& c : {Case{OAFALSE,
+                               "FAILED(lastHRESULT=0x80004005) in "
+                               "g_pVideoWindow->put_FullScreenMode(OATRUE)\n"},
+                          Case{OATRUE,
+                               "FAILED(lastHRESULT=0x80004005) in "
+                               "g_pVideoWindow->put_FullScreenMode(OAFALSE)\n"}}) {
         SCOPED_TRACE(c.mode);
         boxes_.clear();
         FakeWindow window;
@@ -352,8 +352,8 @@ TEST_F(VideoWindow, ARefusedSwitchIsReported)
         EXPECT_EQ(g_lastHRESULT, E_FAIL);
         EXPECT_EQ(control.stops, 1);
         EXPECT_EQ(control.runs, 1);
-        EXPECT_EQ(window.owners, c.mode == OAFALSE ? std::vector<HWND>{Host()}
-                                                   : std::vector<HWND>{});
+        EXPECT_EQ(window.owners,
+                  c.mode == OAFALSE ? std::vector<HWND>{Host()} : std::vector<HWND>{});
     }
 }
 

@@ -4,9 +4,9 @@
 #include <gst/gst.h>
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <cstdio>
 #include <string>
-#include <unistd.h>
 
 #include "com/com.h"
 #include "renderer_pipeline.h"
@@ -15,14 +15,15 @@
 namespace {
 
 class HeadlessRenderer : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() { CoInitialize(nullptr); }
     void SetUp() override { SetHeadless(true); }
     void TearDown() override
     {
         SetVideoRecordFile(nullptr);
         if (!recordPath_.empty())
-            if (!getenv("KEEP")) std::remove(recordPath_.c_str());
+            if (!getenv("KEEP"))
+                std::remove(recordPath_.c_str());
     }
 
     std::string RecordTo(const char* name)

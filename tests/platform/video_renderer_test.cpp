@@ -2,8 +2,8 @@
 // embedded in a host window, switched to full screen and back, with input
 // handed to the drain window.
 #include <gdk/gdk.h>
-#include <gtk/gtk.h>
 #include <gtest/gtest.h>
+#include <gtk/gtk.h>
 
 #include <string>
 #include <vector>
@@ -21,7 +21,7 @@ struct Input {
 };
 
 class Renderer : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         // The simulated clicks are core X events, which GDK reads only

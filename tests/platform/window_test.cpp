@@ -1,7 +1,7 @@
 // The window calls over real GTK windows on a virtual display without a
 // window manager: what a caller reads back right after a change.
-#include <gtk/gtk.h>
 #include <gtest/gtest.h>
+#include <gtk/gtk.h>
 
 #include <vector>
 
@@ -9,10 +9,13 @@
 
 namespace {
 
-std::vector<LONG> Rect(const RECT& r) { return {r.left, r.top, r.right, r.bottom}; }
+std::vector<LONG> Rect(const RECT& r)
+{
+    return {r.left, r.top, r.right, r.bottom};
+}
 
 class Windows : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         if (!gtk_init_check(nullptr, nullptr))
@@ -20,8 +23,7 @@ protected:
     }
     void TearDown() override
     {
-        for (GtkWidget* w : windows_)
-            gtk_widget_destroy(w);
+        for (GtkWidget* w : windows_) gtk_widget_destroy(w);
     }
 
     // An undecorated window of the given size at (x, y), shown or not.

@@ -12,7 +12,7 @@
 #include "dshow/graph.h"
 
 class RendererPipeline {
-public:
+  public:
     // numBuffers < 0: endless. A live source delivers at its frame rate.
     RendererPipeline(int width, int height, int numBuffers = -1, bool live = true)
     {
