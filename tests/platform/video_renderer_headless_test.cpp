@@ -221,6 +221,24 @@ TEST_F(HeadlessRenderer, StopFinishesTheRecording)
     EXPECT_EQ(d.height, 144);
 }
 
+// Each run of the graph writes the file anew, complete at each stop.
+TEST_F(HeadlessRenderer, ARestartWritesACompleteFileAgain)
+{
+    const std::string path = RecordTo("restart");
+    RendererPipeline r(176, 144);
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run);
+        const int before = r.frames.load();
+        ASSERT_TRUE(r.Play());
+        ASSERT_TRUE(r.WaitFrames(before + 5));
+        r.Stop();
+        const Decoded d = Decode(path);
+        EXPECT_TRUE(d.complete);
+        EXPECT_GE(d.frames, 4);
+        EXPECT_LE(d.frames, r.frames.load() - before);
+    }
+}
+
 // Renderers made before the file was named, or after it was cleared,
 // discard; a file that cannot be written fails the start with an error.
 TEST_F(HeadlessRenderer, RecordsOnlyWhenNamedAndReportsAFileItCannotWrite)
