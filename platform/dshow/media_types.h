@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "com/unknown.h"
+#include "win/win.h"
 
 using REFERENCE_TIME = std::int64_t;  // 100 ns units
 
@@ -53,10 +54,6 @@ inline constexpr GUID FORMAT_WaveFormatEx{0x4D898CF2, 0x1340, 0x4708,
                                           {0x80, 0xF0, 0xBF, 0x98, 0xDC, 0x1F, 0xF0, 0x54}};
 
 constexpr DWORD BI_RGB = 0;
-
-struct RECT {
-    LONG left, top, right, bottom;
-};
 
 struct BITMAPINFOHEADER {
     DWORD biSize;

@@ -1,6 +1,7 @@
 // The few operating-system services the capture library and the game call by
 // their platform names: the error box, window handles and posted messages,
-// the millisecond tick, and the performance and cycle counters.
+// the millisecond tick, and the performance and cycle counters. The window
+// calls themselves are in window.h.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +14,13 @@ using HWND = OrvexWindow*;
 using UINT = unsigned int;
 using WPARAM = std::uintptr_t;
 using LPARAM = std::intptr_t;
+using LONG = std::int32_t;
+using BOOL = int;
+
+// A rectangle in pixels; right and bottom lie just outside it.
+struct RECT {
+    LONG left, top, right, bottom;
+};
 
 constexpr int IDOK = 1;
 
