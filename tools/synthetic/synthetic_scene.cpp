@@ -40,6 +40,8 @@ void DrawFigure(cv::Mat& picture, const Figure& f)
     const int halfTorso = std::max(3, static_cast<int>(h * 0.09));
 
     cv::circle(picture, head, headR, f.colour, cv::FILLED, cv::LINE_8);
+    // The neck: a person is one shape, head included.
+    cv::line(picture, head, shoulder, f.colour, limb);
     cv::rectangle(picture, cv::Point(hip.x - halfTorso, shoulder.y),
                   cv::Point(hip.x + halfTorso, hip.y), f.colour, cv::FILLED);
     const double arm = h * 0.38;
