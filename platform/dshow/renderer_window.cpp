@@ -99,8 +99,7 @@ RendererWindow::~RendererWindow()
 
 bool RendererWindow::CanDrain(HWND window)
 {
-    GtkWidget* w = WidgetFromHwnd(window);
-    return w == nullptr || GTK_IS_WINDOW(w);
+    return window == nullptr || WidgetFromHwnd(window) != nullptr;
 }
 
 bool RendererWindow::CanOwn(HWND window)

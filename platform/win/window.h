@@ -25,10 +25,10 @@ inline HWND HwndFromWidget(_GtkWidget* window)
 {
     return reinterpret_cast<HWND>(window);
 }
-inline _GtkWidget* WidgetFromHwnd(HWND window)
-{
-    return reinterpret_cast<_GtkWidget*>(window);
-}
+// The top-level window behind a handle; null for a null handle and for any
+// handle that is not a live top-level window of this process (a headless
+// host's token, a window already destroyed), which is never dereferenced.
+WIN_API _GtkWidget* WidgetFromHwnd(HWND window);
 
 constexpr int SM_CXSCREEN = 0;
 constexpr int SM_CYSCREEN = 1;

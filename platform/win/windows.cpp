@@ -16,11 +16,7 @@ constexpr int kSettleMs = 1000;
 // Where a window maximised without a window manager goes back to.
 constexpr char kRestoreKey[] = "orvex-restore-rect";
 
-GtkWidget* TopLevel(HWND handle)
-{
-    GtkWidget* w = WidgetFromHwnd(handle);
-    return w != nullptr && GTK_IS_WINDOW(w) ? w : nullptr;
-}
+GtkWidget* TopLevel(HWND handle) { return WidgetFromHwnd(handle); }
 
 GdkRectangle Rect(int x, int y, int width, int height)
 {
@@ -160,6 +156,21 @@ GdkMonitor* MonitorOf(GtkWidget* w)
 }
 
 }  // namespace
+
+GtkWidget* WidgetFromHwnd(HWND window)
+{
+    if (window == nullptr)
+        return nullptr;
+    // Compared as addresses only: the handle is trusted no further than the
+    // list of windows GTK has.
+    GList* windows = gtk_window_list_toplevels();
+    GtkWidget* found = nullptr;
+    for (GList* l = windows; l != nullptr && found == nullptr; l = l->next)
+        if (static_cast<void*>(l->data) == static_cast<void*>(window))
+            found = GTK_WIDGET(l->data);
+    g_list_free(windows);
+    return found;
+}
 
 // ---- shared with the video renderer -------------------------------------------
 
