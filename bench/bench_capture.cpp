@@ -26,6 +26,7 @@
 #include "com/com.h"
 #include "dshow/device_sources.h"
 #include "dshow/graph.h"
+#include "bench_registry.h"
 #include "orvex_proxy.h"
 
 namespace {
@@ -167,29 +168,13 @@ BENCHMARK(BM_CapturePath)->Args({352, 288})->UseRealTime()->MinTime(3);
 BENCHMARK(BM_Direct)->Args({640, 480})->UseRealTime()->MinTime(3);
 BENCHMARK(BM_CapturePath)->Args({640, 480})->UseRealTime()->MinTime(3);
 
-// A scratch registry with the module registered, for this run only.
-void RegisterModule()
-{
-    std::string pattern = (std::filesystem::temp_directory_path() / "orvex-bench-XXXXXX").string();
-    std::filesystem::path folder = mkdtemp(pattern.data());
-    std::filesystem::path module = folder / "OrvexProxy.ax";
-    std::filesystem::copy_file(PROXY_MODULE, module);
-    chmod(module.c_str(), 0755);
-    setenv("ORVEX_REGISTRY", (folder / "registry").c_str(), 1);
-    void* handle = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
-    auto reg = handle ? reinterpret_cast<LPFNREGISTERSERVER>(dlsym(handle, "DllRegisterServer"))
-                      : nullptr;
-    if (reg == nullptr || FAILED(reg()))
-        std::abort();
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
 {
     gst_init(&argc, &argv);
     setenv("ORVEX_REAL_DEVICES", "0", 1);
-    RegisterModule();
+    RegisterFrameTapModule(PROXY_MODULE);
     CoInitialize(nullptr);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

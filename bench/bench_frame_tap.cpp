@@ -18,6 +18,7 @@
 
 #include "com/com.h"
 #include "dshow/filters.h"
+#include "bench_registry.h"
 #include "orvex_proxy.h"
 
 namespace {
@@ -175,29 +176,12 @@ BENCHMARK(BM_Identity);
 BENCHMARK(BM_FrameTap);
 BENCHMARK(BM_FrameTapNoCopy);
 
-// A scratch registry with the module registered, for this run only.
-std::string RegisterModule()
-{
-    std::string pattern = (std::filesystem::temp_directory_path() / "orvex-bench-XXXXXX").string();
-    std::filesystem::path folder = mkdtemp(pattern.data());
-    std::filesystem::path module = folder / "OrvexProxy.ax";
-    std::filesystem::copy_file(PROXY_MODULE, module);
-    chmod(module.c_str(), 0755);
-    setenv("ORVEX_REGISTRY", (folder / "registry").c_str(), 1);
-    void* handle = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
-    auto reg = handle ? reinterpret_cast<LPFNREGISTERSERVER>(dlsym(handle, "DllRegisterServer"))
-                      : nullptr;
-    if (reg == nullptr || FAILED(reg()))
-        std::abort();
-    return folder.string();
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
 {
     gst_init(&argc, &argv);
-    std::string folder = RegisterModule();
+    std::string folder = RegisterFrameTapModule(PROXY_MODULE);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -135,6 +135,16 @@ private:
 // Hands out an interface with one reference added.
 COM_API HRESULT GetInterface(LPUNKNOWN pUnk, void** ppv);
 
+// A new object's interface riid in *ppv; the object goes again when it has
+// no such interface (or ppv is null).
+inline HRESULT HandOutNewObject(CUnknown* object, REFIID riid, void** ppv)
+{
+    object->NonDelegatingAddRef();
+    const HRESULT hr = ppv ? object->NonDelegatingQueryInterface(riid, ppv) : E_POINTER;
+    object->NonDelegatingRelease();
+    return hr;
+}
+
 // The IUnknown methods of every interface of a CUnknown-derived class.
 #define DECLARE_IUNKNOWN                                                        \
     HRESULT QueryInterface(REFIID riid, void** ppv) override                    \

@@ -335,13 +335,7 @@ HRESULT CCaptureGraphBuilder::RenderStream(const GUID* category, const GUID*, IU
 
 HRESULT CreateCaptureGraphBuilder(REFIID riid, void** ppv)
 {
-    if (ppv == nullptr)
-        return E_POINTER;
-    auto* b = new CCaptureGraphBuilder;
-    b->NonDelegatingAddRef();
-    const HRESULT hr = b->NonDelegatingQueryInterface(riid, ppv);
-    b->NonDelegatingRelease();
-    return hr;
+    return HandOutNewObject(new CCaptureGraphBuilder, riid, ppv);
 }
 
 namespace {

@@ -523,26 +523,14 @@ public:
     }
     HRESULT BindToStorage(void*, IMoniker*, REFIID riid, void** ppv) override
     {
-        return Make(new CPropertyBag(m_entry), riid, ppv);
+        return HandOutNewObject(new CPropertyBag(m_entry), riid, ppv);
     }
     HRESULT BindToObject(void*, IMoniker*, REFIID riid, void** ppv) override
     {
-        return Make(new CDeviceSourceFilter(m_entry), riid, ppv);
+        return HandOutNewObject(new CDeviceSourceFilter(m_entry), riid, ppv);
     }
 
 private:
-    static HRESULT Make(CUnknown* object, REFIID riid, void** ppv)
-    {
-        if (ppv == nullptr) {
-            object->NonDelegatingAddRef();
-            object->NonDelegatingRelease();
-            return E_POINTER;
-        }
-        object->NonDelegatingAddRef();
-        const HRESULT hr = object->NonDelegatingQueryInterface(riid, ppv);
-        object->NonDelegatingRelease();
-        return hr;
-    }
     EntryPtr m_entry;
 };
 
@@ -654,14 +642,7 @@ void WatchVideoDeviceArrivals(HWND window, UINT message)
 
 HRESULT CreateSystemDeviceEnum(REFIID riid, void** ppv)
 {
-    if (ppv == nullptr)
-        return E_POINTER;
-    *ppv = nullptr;
-    auto* e = new CSystemDeviceEnum;
-    e->NonDelegatingAddRef();
-    const HRESULT hr = e->NonDelegatingQueryInterface(riid, ppv);
-    e->NonDelegatingRelease();
-    return hr;
+    return HandOutNewObject(new CSystemDeviceEnum, riid, ppv);
 }
 
 namespace {

@@ -126,24 +126,22 @@ private:
     std::once_flag m_watch;
 };
 
-template <class T>
-IBaseFilter* AsFilter(T* filter)
+IBaseFilter* AsFilter(CElementFilter* filter)
 {
     IBaseFilter* out = nullptr;
-    filter->NonDelegatingQueryInterface(IID_IBaseFilter, reinterpret_cast<void**>(&out));
+    HandOutNewObject(filter, IID_IBaseFilter, reinterpret_cast<void**>(&out));
     return out;
+}
+
+// The video port's picture goes through unchanged to its renderer.
+CElementFilter* NewOverlayMixer()
+{
+    return new CElementFilter("Overlay mixer", CLSID_OverlayMixer, "identity");
 }
 
 HRESULT CreateOverlayMixer(REFIID riid, void** ppv)
 {
-    if (ppv == nullptr)
-        return E_POINTER;
-    // The video port's picture goes through unchanged to its renderer.
-    auto* f = new CElementFilter("Overlay mixer", CLSID_OverlayMixer, "identity");
-    f->NonDelegatingAddRef();
-    const HRESULT hr = f->NonDelegatingQueryInterface(riid, ppv);
-    f->NonDelegatingRelease();
-    return hr;
+    return HandOutNewObject(NewOverlayMixer(), riid, ppv);
 }
 
 const bool g_mixerRegistered = (CoRegisterBuiltinClass(CLSID_OverlayMixer, CreateOverlayMixer), true);
@@ -157,7 +155,7 @@ IBaseFilter* MakeElementFilter(REFCLSID clsid)
     if (clsid == CLSID_DVVideoCodec)
         return AsFilter(new CDVDecoder);
     if (clsid == CLSID_OverlayMixer)
-        return AsFilter(new CElementFilter("Overlay mixer", clsid, "identity"));
+        return AsFilter(NewOverlayMixer());
     return nullptr;
 }
 

@@ -695,23 +695,9 @@ gboolean CFilterGraph::OnWatchdog(gpointer self)
     return G_SOURCE_CONTINUE;
 }
 
-template <class T>
-HRESULT MakeObject(T* object, REFIID riid, void** ppv)
-{
-    if (ppv == nullptr) {
-        object->NonDelegatingAddRef();
-        object->NonDelegatingRelease();
-        return E_POINTER;
-    }
-    object->NonDelegatingAddRef();
-    const HRESULT hr = object->NonDelegatingQueryInterface(riid, ppv);
-    object->NonDelegatingRelease();
-    return hr;
-}
-
 }  // namespace
 
-HRESULT CreateFilterGraph(REFIID riid, void** ppv) { return MakeObject(new CFilterGraph, riid, ppv); }
+HRESULT CreateFilterGraph(REFIID riid, void** ppv) { return HandOutNewObject(new CFilterGraph, riid, ppv); }
 
 namespace {
 const bool g_graphRegistered = (CoRegisterBuiltinClass(CLSID_FilterGraph, CreateFilterGraph), true);

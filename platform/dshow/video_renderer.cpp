@@ -199,14 +199,7 @@ class CVideoRenderer final : public CGraphFilterBase, public IVideoWindow, publi
 
 HRESULT CreateVideoRenderer(REFIID riid, void** ppv)
 {
-    if (ppv == nullptr)
-        return E_POINTER;
-    *ppv = nullptr;
-    auto* r = new CVideoRenderer;
-    r->NonDelegatingAddRef();
-    const HRESULT hr = r->NonDelegatingQueryInterface(riid, ppv);
-    r->NonDelegatingRelease();
-    return hr;
+    return HandOutNewObject(new CVideoRenderer, riid, ppv);
 }
 
 void SetVideoRecordFile(const char* path)
