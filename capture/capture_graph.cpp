@@ -3,6 +3,8 @@
 // rebuilds it for another device and tears it down.
 #include "capture_graph.h"
 
+#include <cstdlib>
+
 #include "capture_internal.h"
 #include "com/com.h"
 #include "devices.h"
@@ -75,6 +77,7 @@ HRESULT BuildGraph()
     };
     for (const Step& step : steps) {
         const HRESULT hr = step.run();
+        g_lastHRESULT = hr;
         if (FAILED(hr)) {
             orvexReportError("FAILED(lastHRESULT=0x%x) in %s\n", static_cast<unsigned>(hr),
                              step.name);
