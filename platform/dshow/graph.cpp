@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
@@ -108,7 +107,6 @@ private:
     std::string UniqueName(const char* wanted) const;
     void WatchCapturePin(GstElement* element, const char* pad);
     void Queue(GraphEvent event);
-    void FinishFiles();
     void StartWatchdog();
     void StopWatchdog();
     static GstBusSyncReply OnBusMessage(GstBus*, GstMessage* message, gpointer self);
@@ -127,8 +125,6 @@ private:
     long m_notifyMessage = 0;
     std::intptr_t m_notifyInstance = 0;
     bool m_faultQueued = false;  // one fault per run: the first says it all
-    bool m_endOfStream = false;
-    std::condition_variable m_endOfStreamSeen;
     std::atomic<std::int64_t> m_lastFrameNs{0};
 
     guint m_watchdog = 0;
@@ -534,7 +530,6 @@ HRESULT CFilterGraph::Stop()
     m_running = false;
     if (m_pipeline == nullptr)
         return S_OK;
-    FinishFiles();
     gst_element_set_state(m_pipeline, GST_STATE_NULL);
     return S_OK;
 }
@@ -605,54 +600,18 @@ void CFilterGraph::Queue(GraphEvent event)
         PostMessage(window, static_cast<UINT>(message), 0, instance);
 }
 
-// Any thread: errors become events; everything else goes on to the bus.
+// Any thread: errors become events. Nothing else reads the bus, so every
+// message ends here (also while the pipeline is going down, when a bus
+// watch would already have been flushed).
 GstBusSyncReply CFilterGraph::OnBusMessage(GstBus*, GstMessage* message, gpointer self)
 {
-    auto* graph = static_cast<CFilterGraph*>(self);
-    if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_EOS) {
-        std::lock_guard lock(graph->m_eventLock);
-        graph->m_endOfStream = true;
-        graph->m_endOfStreamSeen.notify_all();
-    }
     if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR) {
         GError* error = nullptr;
         gst_message_parse_error(message, &error, nullptr);
-        graph->Queue(EventFromError(error));
+        static_cast<CFilterGraph*>(self)->Queue(EventFromError(error));
         g_clear_error(&error);
-        return GST_BUS_DROP;
     }
     return GST_BUS_DROP;
-}
-
-bool WritesFile(GstElement* pipeline)
-{
-    bool found = false;
-    GstIterator* it = gst_bin_iterate_recurse(GST_BIN(pipeline));
-    GValue item = G_VALUE_INIT;
-    while (!found && gst_iterator_next(it, &item) == GST_ITERATOR_OK) {
-        GstElementFactory* f = gst_element_get_factory(GST_ELEMENT(g_value_get_object(&item)));
-        found = f && std::strcmp(GST_OBJECT_NAME(f), "filesink") == 0;
-        g_value_reset(&item);
-    }
-    g_value_unset(&item);
-    gst_iterator_free(it);
-    return found;
-}
-
-// A running graph that writes a file (a renderer that records) ends the
-// stream first, so that the file is complete; a second at most.
-void CFilterGraph::FinishFiles()
-{
-    GstState state = GST_STATE_NULL;
-    gst_element_get_state(m_pipeline, &state, nullptr, 0);
-    if (state != GST_STATE_PLAYING || !WritesFile(m_pipeline))
-        return;
-    std::unique_lock lock(m_eventLock);
-    m_endOfStream = false;
-    lock.unlock();
-    gst_element_send_event(m_pipeline, gst_event_new_eos());
-    lock.lock();
-    m_endOfStreamSeen.wait_for(lock, std::chrono::seconds(1), [this] { return m_endOfStream; });
 }
 
 void CFilterGraph::WatchCapturePin(GstElement* element, const char* padName)
