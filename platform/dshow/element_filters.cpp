@@ -175,3 +175,9 @@ IBaseFilter* MakeDisplayConverter()
     return AsFilter(new CElementFilter("Display converter", CLSID_FrameConverter,
                                        "orvexflip"));
 }
+
+IBaseFilter* MakeColourConverter()
+{
+    return AsFilter(new CElementFilter("Colour space converter", CLSID_FrameConverter,
+                                       "videoconvert"));
+}

@@ -38,5 +38,8 @@ IBaseFilter* MakeFrameConverter(int width, int height);
 // Behind it: the picture turned upright again, for the renderer.
 IBaseFilter* MakeDisplayConverter();
 
+// Any raw video to any other format the next pad takes.
+IBaseFilter* MakeColourConverter();
+
 // Makes the element "orvexflip" (rows swapped in place) known to GStreamer.
 void RegisterVerticalFlip();

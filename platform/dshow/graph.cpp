@@ -470,7 +470,7 @@ HRESULT CFilterGraph::Connect(IPin* out, IPin* in)
     if (agree)
         return ConnectDirect(out, in, nullptr);
 
-    IBaseFilter* converter = MakeDisplayConverter();
+    IBaseFilter* converter = MakeColourConverter();
     hr = converter ? AddFilter(converter, "Colour Space Converter") : E_OUTOFMEMORY;
     if (converter)
         converter->Release();
