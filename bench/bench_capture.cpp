@@ -84,14 +84,6 @@ void Unsynchronise(GstElement* pipeline)
     gst_iterator_free(it);
 }
 
-template <class T>
-void Release(T*& p)
-{
-    if (p)
-        p->Release();
-    p = nullptr;
-}
-
 void RunGraph(benchmark::State& state, bool withFrameTap)
 {
     const int width = int(state.range(0)), height = int(state.range(1));
@@ -151,11 +143,11 @@ void RunGraph(benchmark::State& state, bool withFrameTap)
         state.counters["fps"] = benchmark::Counter(double(done), benchmark::Counter::kIsRate);
         state.counters["cpu_us_per_frame"] = cpu * 1e6 / double(done);
     }
-    Release(tap);
-    Release(proxy);
-    Release(renderer);
-    Release(builder);
-    Release(graph);
+    SafeRelease(tap);
+    SafeRelease(proxy);
+    SafeRelease(renderer);
+    SafeRelease(builder);
+    SafeRelease(graph);
     camera->NonDelegatingRelease();
 }
 

@@ -43,15 +43,6 @@ bool g_bAwaitingFault = false;
 // device (or the same one again, after a fault) starts it again.
 bool g_bCaptureWanted = false;
 
-template <class T>
-void SafeRelease(T*& p)
-{
-    if (p) {
-        p->Release();
-        p = nullptr;
-    }
-}
-
 // Stores hr as the last result; true when it failed, after the box.
 bool Failed(HRESULT hr, const char* what)
 {
@@ -87,26 +78,12 @@ HRESULT BuildGraph()
     return S_OK;
 }
 
-void ReleaseMonikers(IEnumMoniker* monikers, ICreateDevEnum* devEnum)
-{
-    if (monikers)
-        monikers->Release();
-    if (devEnum)
-        devEnum->Release();
-}
-
 // Binds device g_nCurrentSource to g_pSourceFilter and adds it to the graph.
 HRESULT BindCurrentSource()
 {
-    ICreateDevEnum* devEnum = nullptr;
-    IEnumMoniker* monikers = nullptr;
-    if (FAILED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER,
-                                IID_ICreateDevEnum, reinterpret_cast<void**>(&devEnum))) ||
-        FAILED(devEnum->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, &monikers, 0)) ||
-        monikers == nullptr) {
-        ReleaseMonikers(monikers, devEnum);
+    IEnumMoniker* monikers = orvexOpenVideoInputs();
+    if (monikers == nullptr)
         return S_OK;  // no source bound
-    }
     HRESULT result = S_OK;
     IMoniker* moniker = nullptr;
     for (int i = 0; monikers->Next(1, &moniker, nullptr) == S_OK; ++i) {
@@ -129,7 +106,7 @@ HRESULT BindCurrentSource()
         if (chosen)
             break;
     }
-    ReleaseMonikers(monikers, devEnum);
+    monikers->Release();
     return result;
 }
 

@@ -43,20 +43,25 @@ char* CopyName(const char* name)
 
 }  // namespace
 
+IEnumMoniker* orvexOpenVideoInputs()
+{
+    ICreateDevEnum* devEnum = nullptr;
+    IEnumMoniker* monikers = nullptr;
+    if (SUCCEEDED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER,
+                                   IID_ICreateDevEnum, reinterpret_cast<void**>(&devEnum)))) {
+        if (FAILED(devEnum->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, &monikers, 0)))
+            SafeRelease(monikers);
+        devEnum->Release();
+    }
+    return monikers;
+}
+
 void orvexEnumerateSources()
 {
     orvexFreeSources();
-    ICreateDevEnum* devEnum = nullptr;
-    IEnumMoniker* monikers = nullptr;
-    if (FAILED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER,
-                                IID_ICreateDevEnum, reinterpret_cast<void**>(&devEnum))) ||
-        FAILED(devEnum->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, &monikers, 0)) ||
-        monikers == nullptr) {
-        if (devEnum)
-            devEnum->Release();
-        g_nSourceCount = 0;
+    IEnumMoniker* monikers = orvexOpenVideoInputs();
+    if (monikers == nullptr)
         return;
-    }
     // Slot i belongs to the i-th device whether or not its name is read, so
     // that slot and device indexes agree. Devices past the tenth have no
     // slot (the host's menu has room for ten) and are not listed.
@@ -80,7 +85,6 @@ void orvexEnumerateSources()
         moniker = nullptr;
     }
     monikers->Release();
-    devEnum->Release();
 }
 
 void orvexFreeSources()

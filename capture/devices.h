@@ -29,6 +29,9 @@ extern ResolutionCandidate g_ResolutionTable[kResolutionCount];
 // graph's source step just before it chooses the frame size; null otherwise.
 extern IAMStreamConfig* g_pStreamConfig;
 
+// The monikers of the video input devices, in the order every part counts
+// them; null when there is none (or no enumerator).
+IEnumMoniker* orvexOpenVideoInputs();
 // Reads the names of the video input devices; once, when the library loads.
 void orvexEnumerateSources();
 // Asks g_pStreamConfig for the table's sizes, nearest area first, writing

@@ -135,6 +135,16 @@ private:
 // Hands out an interface with one reference added.
 COM_API HRESULT GetInterface(LPUNKNOWN pUnk, void** ppv);
 
+// Releases the interface p holds, if any, and empties p.
+template <class T>
+void SafeRelease(T*& p)
+{
+    if (p) {
+        p->Release();
+        p = nullptr;
+    }
+}
+
 // A new object's interface riid in *ppv; the object goes again when it has
 // no such interface (or ppv is null).
 inline HRESULT HandOutNewObject(CUnknown* object, REFIID riid, void** ppv)

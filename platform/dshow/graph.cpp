@@ -131,8 +131,6 @@ private:
     bool m_running = false;
 };
 
-// ---- the graph's video window and native size: the renderer's --------------
-
 std::int64_t NowNs()
 {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -140,9 +138,14 @@ std::int64_t NowNs()
         .count();
 }
 
-class CGraphVideoWindow final : public IVideoWindow {
+// ---- the graph's video window and native size: the renderer's --------------
+
+// An interface of the graph whose calls go to the renderer's own; its
+// references are the graph's.
+template <class I>
+class CRendererForwarder : public I {
 public:
-    explicit CGraphVideoWindow(CFilterGraph* graph) : m_graph(graph) {}
+    CRendererForwarder(CFilterGraph* graph, REFIID iid) : m_graph(graph), m_iid(iid) {}
     HRESULT QueryInterface(REFIID riid, void** ppv) override
     {
         return m_graph->QueryInterface(riid, ppv);
@@ -150,60 +153,81 @@ public:
     ULONG AddRef() override { return m_graph->AddRef(); }
     ULONG Release() override { return m_graph->Release(); }
 
-#define FORWARD(call)                                                  \
-    IVideoWindow* w = nullptr;                                         \
-    HRESULT hr = m_graph->RendererInterface(IID_IVideoWindow, &w);     \
-    if (FAILED(hr))                                                    \
-        return hr;                                                     \
-    hr = w->call;                                                      \
-    w->Release();                                                      \
-    return hr;
-
-    HRESULT put_Owner(OAHWND owner) override { FORWARD(put_Owner(owner)) }
-    HRESULT get_Owner(OAHWND* owner) override { FORWARD(get_Owner(owner)) }
-    HRESULT put_WindowStyle(long style) override { FORWARD(put_WindowStyle(style)) }
-    HRESULT put_MessageDrain(OAHWND drain) override { FORWARD(put_MessageDrain(drain)) }
-    HRESULT put_Visible(long visible) override { FORWARD(put_Visible(visible)) }
-    HRESULT get_Visible(long* visible) override { FORWARD(get_Visible(visible)) }
-    HRESULT put_AutoShow(long autoShow) override { FORWARD(put_AutoShow(autoShow)) }
-    HRESULT SetWindowPosition(long l, long t, long w_, long h) override
+protected:
+    template <class Call>
+    HRESULT Forward(Call call)
     {
-        FORWARD(SetWindowPosition(l, t, w_, h))
-    }
-    HRESULT GetWindowPosition(long* l, long* t, long* w_, long* h) override
-    {
-        FORWARD(GetWindowPosition(l, t, w_, h))
-    }
-    HRESULT get_FullScreenMode(long* mode) override { FORWARD(get_FullScreenMode(mode)) }
-    HRESULT put_FullScreenMode(long mode) override { FORWARD(put_FullScreenMode(mode)) }
-#undef FORWARD
-
-private:
-    CFilterGraph* m_graph;
-};
-
-class CGraphBasicVideo final : public IBasicVideo {
-public:
-    explicit CGraphBasicVideo(CFilterGraph* graph) : m_graph(graph) {}
-    HRESULT QueryInterface(REFIID riid, void** ppv) override
-    {
-        return m_graph->QueryInterface(riid, ppv);
-    }
-    ULONG AddRef() override { return m_graph->AddRef(); }
-    ULONG Release() override { return m_graph->Release(); }
-    HRESULT GetVideoSize(long* width, long* height) override
-    {
-        IBasicVideo* b = nullptr;
-        HRESULT hr = m_graph->RendererInterface(IID_IBasicVideo, &b);
+        I* renderer = nullptr;
+        HRESULT hr = m_graph->RendererInterface(m_iid, &renderer);
         if (FAILED(hr))
             return hr;
-        hr = b->GetVideoSize(width, height);
-        b->Release();
+        hr = call(renderer);
+        renderer->Release();
         return hr;
     }
 
 private:
     CFilterGraph* m_graph;
+    const IID m_iid;
+};
+
+class CGraphVideoWindow final : public CRendererForwarder<IVideoWindow> {
+public:
+    explicit CGraphVideoWindow(CFilterGraph* graph) : CRendererForwarder(graph, IID_IVideoWindow) {}
+
+    HRESULT put_Owner(OAHWND o) override
+    {
+        return Forward([&](IVideoWindow* w) { return w->put_Owner(o); });
+    }
+    HRESULT get_Owner(OAHWND* o) override
+    {
+        return Forward([&](IVideoWindow* w) { return w->get_Owner(o); });
+    }
+    HRESULT put_WindowStyle(long s) override
+    {
+        return Forward([&](IVideoWindow* w) { return w->put_WindowStyle(s); });
+    }
+    HRESULT put_MessageDrain(OAHWND d) override
+    {
+        return Forward([&](IVideoWindow* w) { return w->put_MessageDrain(d); });
+    }
+    HRESULT put_Visible(long v) override
+    {
+        return Forward([&](IVideoWindow* w) { return w->put_Visible(v); });
+    }
+    HRESULT get_Visible(long* v) override
+    {
+        return Forward([&](IVideoWindow* w) { return w->get_Visible(v); });
+    }
+    HRESULT put_AutoShow(long a) override
+    {
+        return Forward([&](IVideoWindow* w) { return w->put_AutoShow(a); });
+    }
+    HRESULT SetWindowPosition(long l, long t, long width, long height) override
+    {
+        return Forward([&](IVideoWindow* w) { return w->SetWindowPosition(l, t, width, height); });
+    }
+    HRESULT GetWindowPosition(long* l, long* t, long* width, long* height) override
+    {
+        return Forward([&](IVideoWindow* w) { return w->GetWindowPosition(l, t, width, height); });
+    }
+    HRESULT get_FullScreenMode(long* m) override
+    {
+        return Forward([&](IVideoWindow* w) { return w->get_FullScreenMode(m); });
+    }
+    HRESULT put_FullScreenMode(long m) override
+    {
+        return Forward([&](IVideoWindow* w) { return w->put_FullScreenMode(m); });
+    }
+};
+
+class CGraphBasicVideo final : public CRendererForwarder<IBasicVideo> {
+public:
+    explicit CGraphBasicVideo(CFilterGraph* graph) : CRendererForwarder(graph, IID_IBasicVideo) {}
+    HRESULT GetVideoSize(long* width, long* height) override
+    {
+        return Forward([&](IBasicVideo* b) { return b->GetVideoSize(width, height); });
+    }
 };
 
 // ---- the graph ----------------------------------------------------------------
